@@ -1,0 +1,451 @@
+// The encoder component (see FFEncode.h).
+#include "FFEncode.h"
+
+#include "Bitmap.h"
+#include "Exception.h"
+#include "FFLoad.h"
+#include "FFUtils.h"
+#include "MainThread.h"
+
+#include <algorithm>
+#include <cctype>
+
+void InitInputOptions(TInputOptions& AOptions) { AOptions = TInputOptions{}; }
+
+void InitOutputOptions(TOutputOptions& AOptions) { AOptions = TOutputOptions{}; }
+
+namespace {
+
+std::string Lower(std::string AText) {
+  std::transform(AText.begin(), AText.end(), AText.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return AText;
+}
+
+// Replaces every occurrence of AFind (ignoring case) by AReplace.
+void ReplaceAllNoCase(std::string& AText, const std::string& AFind, const std::string& AReplace) {
+  const std::string find = Lower(AFind);
+  std::string lower = Lower(AText);
+  for (size_t at = lower.find(find); at != std::string::npos; at = lower.find(find, at)) {
+    AText.replace(at, AFind.size(), AReplace);
+    lower.replace(at, AFind.size(), Lower(AReplace));
+    at += AReplace.size();
+  }
+}
+
+std::string Trim(const std::string& AText) {
+  size_t first = 0, last = AText.size();
+  while (first < last && static_cast<unsigned char>(AText[first]) <= ' ') ++first;
+  while (last > first && static_cast<unsigned char>(AText[last - 1]) <= ' ') --last;
+  return AText.substr(first, last - first);
+}
+
+} // namespace
+
+std::string RewriteHookSwitches(const std::string& AOptions) {
+  static const char* const kSwitches[] = {"AudioInputHook",  "AudioOutputHook", "VideoInputHook",
+                                          "VideoOutputHook", "FrameInputHook",  "FrameOutputHook",
+                                          "Join"};
+  std::string text = " " + AOptions + " ";
+  for (const char* name : kSwitches) {
+    const std::string written = std::string(" -") + name + " ";
+    ReplaceAllNoCase(text, written, written);
+  }
+  return Trim(text);
+}
+
+// ---- Life and loading -----------------------------------------------------
+
+TCustomEncoder::TCustomEncoder() = default;
+
+TCustomEncoder::~TCustomEncoder() {
+  if (FWorking) Stop(true);
+  FTasks.Clear();
+  TMainThread::Cancel(this);
+}
+
+std::unique_ptr<TFFmpeg> TCustomEncoder::CreateTask() { return std::make_unique<TFFmpeg>(); }
+
+bool TCustomEncoder::AVLibLoaded() const { return FFLoader().LibsLoaded(FFLoader().FullSet()); }
+
+bool TCustomEncoder::LoadAVLib(const std::string& APath) {
+  FFLoader().SetLibraryPath(APath);
+  if (FFLoader().LoadLibs(FFLoader().FullSet())) return true;
+  LastErrMsg = FFLoader().GetLastErrMsg();
+  return false;
+}
+
+void TCustomEncoder::CheckWorking(const char* AOperation) const {
+  if (FWorking || FStopping > 0 || FStarting > 0)
+    throw Exception(std::string("Cannot ") + AOperation + " while working.");
+}
+
+// ---- Tasks and their files -----------------------------------------------
+
+int TCustomEncoder::AddTask(const std::string& AInFileName, TInputOptions* AOptions) {
+  CheckWorking("AddTask");
+  try {
+    std::unique_ptr<TFFmpeg> task = CreateTask();
+    task->OnBeforeFindStreamInfo = [this](TCustomFFmpeg* t, AVFormatContext* c) {
+      DoBeforeFindStreamInfo(t, c);
+    };
+    task->OnPreviewBitmap = [this](TCustomFFmpeg* t, const TPreviewInfo& i) { DoPreviewBitmap(t, i); };
+    task->Encoder = this;
+    task->SetPreviewFlags(static_cast<uint8_t>((FPreview ? 1 : 0) | (FPreviewBitmap ? 2 : 0)));
+    task->LastErrMsg.clear();
+    task->StrictOptions = StrictOptions;
+    task->ReadTimeout = ReadTimeout;
+    task->WriteTimeout = WriteTimeout;
+
+    std::string options, presets;
+    const int index = task->InputCount();
+    if (AOptions) {
+      if (AOptions->FileName.empty()) AOptions->FileName = AInFileName;
+      task->SetInputOptions(index, *AOptions);
+      options = AOptions->Options;
+      presets = AOptions->Presets;
+    } else {
+      task->ClearInputOptions(index);
+    }
+
+    const int result = task->AddInput(options, AInFileName, presets);
+    if (result < 0) {
+      LastErrMsg = task->LastErrMsg;
+      return result;
+    }
+    task->OnProgress = [this](TCustomFFmpeg* t, const TProgressInfo& i) { DoProgress(t, i); };
+    task->OnTerminate = [this](TCustomFFmpeg* t) { DoTaskTerminate(t); };
+    return FTasks.Add(std::move(task));
+  } catch (const std::exception& e) {
+    LastErrMsg = e.what();
+    return -1;
+  }
+}
+
+int TCustomEncoder::SetOutput(int ATaskIndex, const std::string& AOutFileName,
+                              TOutputOptions* AOptions) {
+  CheckWorking("SetOutput");
+  TFFmpeg* task = FTasks.Items(ATaskIndex);
+  try {
+    task->LastErrMsg.clear();
+    task->StrictOptions = StrictOptions;
+    task->ReadTimeout = ReadTimeout;
+    task->WriteTimeout = WriteTimeout;
+
+    std::string options, presets;
+    bool join = false;
+    const int index = task->OutputCount();
+    if (AOptions) {
+      if (AOptions->FileName.empty()) AOptions->FileName = AOutFileName;
+      task->SetOutputOptions(index, *AOptions);
+      if (AOptions->AudioInputHook)
+        task->OnAudioInputHook = [this](TCustomFFmpeg* t, int64_t p, uint8_t* s, int n, int r,
+                                        int c, AVSampleFormat f) {
+          DoAudioInputHook(t, p, s, n, r, c, f);
+        };
+      if (AOptions->AudioOutputHook)
+        task->OnAudioOutputHook = [this](TCustomFFmpeg* t, int64_t p, uint8_t* s, int n, int r,
+                                         int c, AVSampleFormat f) {
+          DoAudioOutputHook(t, p, s, n, r, c, f);
+        };
+      if (AOptions->VideoInputHook)
+        task->OnVideoInputHook = [this](TCustomFFmpeg* t, THookInfo& i) { DoVideoInputHook(t, i); };
+      if (AOptions->VideoOutputHook)
+        task->OnVideoOutputHook = [this](TCustomFFmpeg* t, THookInfo& i) { DoVideoOutputHook(t, i); };
+      if (AOptions->FrameInputHook)
+        task->OnFrameInputHook = [this](TCustomFFmpeg* t, TFrameHookInfo& i) {
+          DoFrameInputHook(t, i);
+        };
+      if (AOptions->FrameOutputHook)
+        task->OnFrameOutputHook = [this](TCustomFFmpeg* t, TFrameHookInfo& i) {
+          DoFrameOutputHook(t, i);
+        };
+      task->SetHookBitsPixel(AOptions->VideoHookBitsPixel);
+      options = AOptions->Options;
+      presets = AOptions->Presets;
+      join = AOptions->Join;
+    } else {
+      task->ClearOutputOptions(index);
+    }
+
+    options = RewriteHookSwitches(options);
+    const int result = task->AddOutput(options, join, AOutFileName, presets);
+    if (result < 0) {
+      LastErrMsg = task->LastErrMsg;
+      task->ClearOutputOptions(index);
+    }
+    return result;
+  } catch (const std::exception& e) {
+    LastErrMsg = e.what();
+    if (!task->LastErrMsg.empty()) LastErrMsg += "\r\n" + task->LastErrMsg;
+    return -1;
+  }
+}
+
+void TCustomEncoder::RemoveTask(int ATaskIndex) {
+  CheckWorking("RemoveTask");
+  FTasks.Delete(ATaskIndex);
+}
+
+void TCustomEncoder::ClearTasks() {
+  {
+    std::lock_guard lock(FTerminateLock);
+    if ((FWorking && !FAllDone) || FStopping > 0 || FStarting > 0)
+      throw Exception("Cannot ClearTasks while working.");
+  }
+  FTasks.Clear();
+  LastErrMsg.clear();
+  std::lock_guard lock(FTerminateLock);
+  FFinishedCount = 0;
+  FNextIndex = -1;
+  FRemainingCount = 0;
+  FAllDone = false;
+  FThreaded = false;
+  FWorking = false;
+  FPaused = false;
+}
+
+// ---- Running --------------------------------------------------------------
+
+void TCustomEncoder::StartTask(int ACount) {
+  CheckWorking("StartTask");
+  {
+    std::lock_guard lock(FTerminateLock);
+    FFinishedCount = 0;
+    FNextIndex = 0;
+    FRemainingCount = FTasks.Count();
+    FAllDone = false;
+    FThreaded = ACount > 0;
+    FWorking = true;
+    FPaused = false;
+  }
+  ++FStarting;
+  try {
+    if (FTasks.Count() == 0) {
+      // Nothing to run is all done at once, so the component does not stay
+      // working for ever.
+      std::lock_guard lock(FTerminateLock);
+      RaiseAllDone();
+    }
+    for (;;) {
+      {
+        std::lock_guard lock(FTerminateLock);
+        if (FRemainingCount <= 0) break;
+      }
+      StartNextTask();
+      if (FThreaded && --ACount <= 0) break;
+    }
+  } catch (...) {
+    --FStarting;
+    throw;
+  }
+  --FStarting;
+  // Notices raised in this thread while tasks ran reach the handler now, with
+  // no task on the stack, so the handler may clear the tasks.
+  FlushTerminateNotices();
+}
+
+void TCustomEncoder::StartNextTask() {
+  TFFmpeg* task;
+  {
+    // The index is claimed first: a task that fails to start must not hold
+    // up the ones after it.
+    std::lock_guard lock(FTerminateLock);
+    if (FRemainingCount <= 0) return;
+    --FRemainingCount;
+    task = FTasks.Items(FNextIndex++);
+  }
+  task->ProgressInterval = static_cast<int64_t>(FProgressInterval) * 1000;
+  if (FThreaded) {
+    if (TConvertThread* thread = task->Start(true, ThreadPriority)) thread->Resume();
+  } else {
+    task->Start(false, ThreadPriority);
+  }
+}
+
+void TCustomEncoder::Pause() {
+  if (!FWorking || FPaused) return;
+  FTasks.SuspendAll();
+  FPaused = true;
+}
+
+void TCustomEncoder::Resume() {
+  if (!FWorking || !FPaused) return;
+  FTasks.ResumeAll();
+  FPaused = false;
+}
+
+void TCustomEncoder::Stop(bool AWait) {
+  {
+    std::lock_guard lock(FTerminateLock);
+    FRemainingCount = 0;
+  }
+  if (!FWorking) return;
+  ++FStopping;
+  try {
+    FTasks.StopAll(AWait);
+  } catch (...) {
+    --FStopping;
+    throw;
+  }
+  --FStopping;
+}
+
+void TCustomEncoder::SetPreview(bool AValue) {
+  FPreview = AValue;
+  FTasks.SetPreview(AValue);
+}
+
+void TCustomEncoder::SetPreviewBitmap(bool AValue) {
+  FPreviewBitmap = AValue;
+  FTasks.SetPreviewBitmap(AValue);
+}
+
+// ---- Terminate notices ----------------------------------------------------
+
+void TCustomEncoder::DoTaskTerminate(TCustomFFmpeg* ATask) {
+  std::lock_guard lock(FTerminateLock);
+  if (OnTerminate)
+    DeliverTerminate({FTasks.IndexOf(ATask), ATask->Finished(), ATask->ExceptionRaised(),
+                      ATask->ExceptionMsg()});
+  ++FFinishedCount;
+  if (FRemainingCount < 1) {
+    if (!FAllDone && FFinishedCount >= FTasks.Count()) RaiseAllDone();
+  } else if (FThreaded) {
+    StartNextTask();
+  }
+}
+
+void TCustomEncoder::RaiseAllDone() {
+  FAllDone = true;
+  if (OnTerminate) DeliverTerminate({-1, true, false, {}});
+}
+
+void TCustomEncoder::DeliverTerminate(const TTerminateInfo& AInfo) {
+  const bool mainThread = TMainThread::IsMainThread();
+  if (!mainThread && !TriggerEventInMainThread) {
+    OnTerminate(this, AInfo);
+    return;
+  }
+  {
+    std::lock_guard lock(FNoticeLock);
+    FNotices.push_back(AInfo);
+  }
+  if (!mainThread)
+    TMainThread::Post([this] { FlushTerminateNotices(); }, this);
+  else if (FStarting == 0)
+    FlushTerminateNotices();
+}
+
+void TCustomEncoder::FlushTerminateNotices() {
+  for (;;) {
+    TTerminateInfo info;
+    {
+      std::lock_guard lock(FNoticeLock);
+      if (FNotices.empty()) return;
+      info = std::move(FNotices.front());
+      FNotices.pop_front();
+    }
+    if (OnTerminate) OnTerminate(this, info);
+  }
+}
+
+// ---- Deliveries from the tasks --------------------------------------------
+
+void TCustomEncoder::DoProgress(TCustomFFmpeg* ATask, const TProgressInfo& AInfo) {
+  if (!OnProgress) return;
+  TProgressInfo info = AInfo;
+  info.TaskIndex = FTasks.IndexOf(ATask);
+  if (TriggerEventInMainThread) {
+    // No lock while waiting for the main thread: its handler may stop the
+    // tasks, and another task must not be stuck behind this one meanwhile.
+    CallInMainThread([this, &info] { OnProgress(this, &info); });
+  } else {
+    std::lock_guard lock(FProgressLock);
+    OnProgress(this, &info);
+  }
+}
+
+void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* ATask, const TPreviewInfo& AInfo) {
+  if (!OnPreviewBitmap) return;
+  TPreviewInfo info = AInfo;
+  info.TaskIndex = FTasks.IndexOf(ATask);
+  if (TriggerEventInMainThread) {
+    CallInMainThread([this, &info] { OnPreviewBitmap(this, info); });
+  } else {
+    std::lock_guard lock(FPreviewLock);
+    OnPreviewBitmap(this, info);
+  }
+}
+
+void TCustomEncoder::DoBeforeFindStreamInfo(TCustomFFmpeg* ATask, AVFormatContext* AFormatContext) {
+  if (!OnBeforeFindStreamInfo) return;
+  if (TriggerEventInMainThread) {
+    CallInMainThread([&] { OnBeforeFindStreamInfo(ATask, AFormatContext); });
+  } else {
+    std::lock_guard lock(FBeforeFindStreamInfoLock);
+    OnBeforeFindStreamInfo(ATask, AFormatContext);
+  }
+}
+
+void TCustomEncoder::DoVideoHook(const TVideoHookEvent& AEvent, TCustomFFmpeg* ATask,
+                                 THookInfo& AInfo) {
+  if (!AEvent) return;
+  std::lock_guard lock(FVideoHookLock);
+  AInfo.TaskIndex = FTasks.IndexOf(ATask);
+  struct TCanvasLock {
+    TBitmap* Bitmap;
+    explicit TCanvasLock(TBitmap* ABitmap) : Bitmap(ABitmap) {
+      if (Bitmap) Bitmap->Lock();
+    }
+    ~TCanvasLock() {
+      if (Bitmap) Bitmap->Unlock();
+    }
+  } canvas(AInfo.Bitmap);
+  AEvent(this, &AInfo);
+}
+
+void TCustomEncoder::DoVideoInputHook(TCustomFFmpeg* ATask, THookInfo& AInfo) {
+  DoVideoHook(OnVideoInputHook, ATask, AInfo);
+}
+
+void TCustomEncoder::DoVideoOutputHook(TCustomFFmpeg* ATask, THookInfo& AInfo) {
+  DoVideoHook(OnVideoOutputHook, ATask, AInfo);
+}
+
+void TCustomEncoder::DoFrameHook(const TFrameHookEvent& AEvent, TCustomFFmpeg* ATask,
+                                 TFrameHookInfo& AInfo) {
+  if (!AEvent) return;
+  std::lock_guard lock(FFrameHookLock);
+  AInfo.TaskIndex = FTasks.IndexOf(ATask);
+  AEvent(this, &AInfo);
+}
+
+void TCustomEncoder::DoFrameInputHook(TCustomFFmpeg* ATask, TFrameHookInfo& AInfo) {
+  DoFrameHook(OnFrameInputHook, ATask, AInfo);
+}
+
+void TCustomEncoder::DoFrameOutputHook(TCustomFFmpeg* ATask, TFrameHookInfo& AInfo) {
+  DoFrameHook(OnFrameOutputHook, ATask, AInfo);
+}
+
+void TCustomEncoder::DoAudioHook(const TAudioHookEvent& AEvent, TCustomFFmpeg* ATask, int64_t APTS,
+                                 uint8_t* ASample, int ASize, int ASampleRate, int AChannels,
+                                 AVSampleFormat ASampleFormat) {
+  if (!AEvent) return;
+  std::lock_guard lock(FAudioHookLock);
+  AEvent(this, FTasks.IndexOf(ATask), APTS, ASample, ASize, ASampleRate, AChannels, ASampleFormat);
+}
+
+void TCustomEncoder::DoAudioInputHook(TCustomFFmpeg* ATask, int64_t APTS, uint8_t* ASample,
+                                      int ASize, int ASampleRate, int AChannels,
+                                      AVSampleFormat ASampleFormat) {
+  DoAudioHook(OnAudioInputHook, ATask, APTS, ASample, ASize, ASampleRate, AChannels, ASampleFormat);
+}
+
+void TCustomEncoder::DoAudioOutputHook(TCustomFFmpeg* ATask, int64_t APTS, uint8_t* ASample,
+                                       int ASize, int ASampleRate, int AChannels,
+                                       AVSampleFormat ASampleFormat) {
+  DoAudioHook(OnAudioOutputHook, ATask, APTS, ASample, ASize, ASampleRate, AChannels,
+              ASampleFormat);
+}

@@ -1,0 +1,48 @@
+// A device-independent bitmap: what the hooks, the capture device and the
+// codec hand around. Rows are stored top to bottom, each padded to 32 bits
+// as a DIB row; 15/16 bit are RGB555/RGB565, 32 bit is B,G,R,X.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+class TBitmap {
+public:
+  TBitmap() = default;
+  TBitmap(int AWidth, int AHeight, int ABitsPerPixel) { SetSize(AWidth, AHeight, ABitsPerPixel); }
+
+  static constexpr int RowStride(int AWidth, int ABitsPerPixel) {
+    return ((AWidth * ABitsPerPixel + 31) / 32) * 4;
+  }
+
+  void SetSize(int AWidth, int AHeight, int ABitsPerPixel) {
+    FWidth = AWidth;
+    FHeight = AHeight;
+    FBitsPerPixel = ABitsPerPixel;
+    FBits.assign(static_cast<size_t>(Stride()) * static_cast<size_t>(AHeight), 0);
+  }
+
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  int BitsPerPixel() const { return FBitsPerPixel; }
+  int Stride() const { return RowStride(FWidth, FBitsPerPixel); }
+  uint8_t* ScanLine(int ARow) { return FBits.data() + static_cast<size_t>(ARow) * Stride(); }
+  const uint8_t* ScanLine(int ARow) const {
+    return FBits.data() + static_cast<size_t>(ARow) * Stride();
+  }
+  std::vector<uint8_t>& Bits() { return FBits; }
+  std::vector<uint32_t>& Palette() { return FPalette; }
+
+  // The canvas lock: held while a handler in another thread draws on it.
+  void Lock() { FCanvasLock.lock(); }
+  void Unlock() { FCanvasLock.unlock(); }
+
+private:
+  int FWidth = 0;
+  int FHeight = 0;
+  int FBitsPerPixel = 32;
+  std::vector<uint8_t> FBits;
+  std::vector<uint32_t> FPalette;
+  std::recursive_mutex FCanvasLock;
+};
