@@ -10,9 +10,13 @@
 #include <algorithm>
 #include <cctype>
 
-void InitInputOptions(TInputOptions& AOptions) { AOptions = TInputOptions{}; }
+void InitInputOptions(TInputOptions& AOptions) {
+  AOptions = TInputOptions{};
+}
 
-void InitOutputOptions(TOutputOptions& AOptions) { AOptions = TOutputOptions{}; }
+void InitOutputOptions(TOutputOptions& AOptions) {
+  AOptions = TOutputOptions{};
+}
 
 namespace {
 
@@ -35,16 +39,22 @@ void ReplaceAllNoCase(std::string& AText, const std::string& AFind, const std::s
 
 std::string Trim(const std::string& AText) {
   size_t first = 0, last = AText.size();
-  while (first < last && static_cast<unsigned char>(AText[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(AText[last - 1]) <= ' ') --last;
+  while (first < last && static_cast<unsigned char>(AText[first]) <= ' ')
+    ++first;
+  while (last > first && static_cast<unsigned char>(AText[last - 1]) <= ' ')
+    --last;
   return AText.substr(first, last - first);
 }
 
 } // namespace
 
 std::string RewriteHookSwitches(const std::string& AOptions) {
-  static const char* const kSwitches[] = {"AudioInputHook",  "AudioOutputHook", "VideoInputHook",
-                                          "VideoOutputHook", "FrameInputHook",  "FrameOutputHook",
+  static const char* const kSwitches[] = {"AudioInputHook",
+                                          "AudioOutputHook",
+                                          "VideoInputHook",
+                                          "VideoOutputHook",
+                                          "FrameInputHook",
+                                          "FrameOutputHook",
                                           "Join"};
   std::string text = " " + AOptions + " ";
   for (const char* name : kSwitches) {
@@ -59,14 +69,19 @@ std::string RewriteHookSwitches(const std::string& AOptions) {
 TCustomEncoder::TCustomEncoder() = default;
 
 TCustomEncoder::~TCustomEncoder() {
+  FDestroying = true;
   if (FWorking) Stop(true);
   FTasks.Clear();
   TMainThread::Cancel(this);
 }
 
-std::unique_ptr<TFFmpeg> TCustomEncoder::CreateTask() { return std::make_unique<TFFmpeg>(); }
+std::unique_ptr<TFFmpeg> TCustomEncoder::CreateTask() {
+  return std::make_unique<TFFmpeg>();
+}
 
-bool TCustomEncoder::AVLibLoaded() const { return FFLoader().LibsLoaded(FFLoader().FullSet()); }
+bool TCustomEncoder::AVLibLoaded() const {
+  return FFLoader().LibsLoaded(FFLoader().FullSet());
+}
 
 bool TCustomEncoder::LoadAVLib(const std::string& APath) {
   FFLoader().SetLibraryPath(APath);
@@ -89,7 +104,9 @@ int TCustomEncoder::AddTask(const std::string& AInFileName, TInputOptions* AOpti
     task->OnBeforeFindStreamInfo = [this](TCustomFFmpeg* t, AVFormatContext* c) {
       DoBeforeFindStreamInfo(t, c);
     };
-    task->OnPreviewBitmap = [this](TCustomFFmpeg* t, const TPreviewInfo& i) { DoPreviewBitmap(t, i); };
+    task->OnPreviewBitmap = [this](TCustomFFmpeg* t, const TPreviewInfo& i) {
+      DoPreviewBitmap(t, i);
+    };
     task->Encoder = this;
     task->SetPreviewFlags(static_cast<uint8_t>((FPreview ? 1 : 0) | (FPreviewBitmap ? 2 : 0)));
     task->LastErrMsg.clear();
@@ -151,7 +168,9 @@ int TCustomEncoder::SetOutput(int ATaskIndex, const std::string& AOutFileName,
       if (AOptions->VideoInputHook)
         task->OnVideoInputHook = [this](TCustomFFmpeg* t, THookInfo& i) { DoVideoInputHook(t, i); };
       if (AOptions->VideoOutputHook)
-        task->OnVideoOutputHook = [this](TCustomFFmpeg* t, THookInfo& i) { DoVideoOutputHook(t, i); };
+        task->OnVideoOutputHook = [this](TCustomFFmpeg* t, THookInfo& i) {
+          DoVideoOutputHook(t, i);
+        };
       if (AOptions->FrameInputHook)
         task->OnFrameInputHook = [this](TCustomFFmpeg* t, TFrameHookInfo& i) {
           DoFrameInputHook(t, i);
@@ -323,6 +342,7 @@ void TCustomEncoder::RaiseAllDone() {
 
 void TCustomEncoder::DeliverTerminate(const TTerminateInfo& AInfo) {
   const bool mainThread = TMainThread::IsMainThread();
+  if (FDestroying) return;
   if (!mainThread && !TriggerEventInMainThread) {
     OnTerminate(this, AInfo);
     return;
@@ -346,20 +366,22 @@ void TCustomEncoder::FlushTerminateNotices() {
       info = std::move(FNotices.front());
       FNotices.pop_front();
     }
-    if (OnTerminate) OnTerminate(this, info);
+    if (OnTerminate && !FDestroying) OnTerminate(this, info);
   }
 }
 
 // ---- Deliveries from the tasks --------------------------------------------
 
 void TCustomEncoder::DoProgress(TCustomFFmpeg* ATask, const TProgressInfo& AInfo) {
-  if (!OnProgress) return;
+  if (!OnProgress || FDestroying) return;
   TProgressInfo info = AInfo;
   info.TaskIndex = FTasks.IndexOf(ATask);
   if (TriggerEventInMainThread) {
     // No lock while waiting for the main thread: its handler may stop the
     // tasks, and another task must not be stuck behind this one meanwhile.
-    CallInMainThread([this, &info] { OnProgress(this, &info); });
+    CallInMainThread([this, &info] {
+      if (!FDestroying) OnProgress(this, &info);
+    });
   } else {
     std::lock_guard lock(FProgressLock);
     OnProgress(this, &info);
@@ -367,11 +389,13 @@ void TCustomEncoder::DoProgress(TCustomFFmpeg* ATask, const TProgressInfo& AInfo
 }
 
 void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* ATask, const TPreviewInfo& AInfo) {
-  if (!OnPreviewBitmap) return;
+  if (!OnPreviewBitmap || FDestroying) return;
   TPreviewInfo info = AInfo;
   info.TaskIndex = FTasks.IndexOf(ATask);
   if (TriggerEventInMainThread) {
-    CallInMainThread([this, &info] { OnPreviewBitmap(this, info); });
+    CallInMainThread([this, &info] {
+      if (!FDestroying) OnPreviewBitmap(this, info);
+    });
   } else {
     std::lock_guard lock(FPreviewLock);
     OnPreviewBitmap(this, info);
@@ -379,9 +403,11 @@ void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* ATask, const TPreviewInfo& A
 }
 
 void TCustomEncoder::DoBeforeFindStreamInfo(TCustomFFmpeg* ATask, AVFormatContext* AFormatContext) {
-  if (!OnBeforeFindStreamInfo) return;
+  if (!OnBeforeFindStreamInfo || FDestroying) return;
   if (TriggerEventInMainThread) {
-    CallInMainThread([&] { OnBeforeFindStreamInfo(ATask, AFormatContext); });
+    CallInMainThread([&] {
+      if (!FDestroying) OnBeforeFindStreamInfo(ATask, AFormatContext);
+    });
   } else {
     std::lock_guard lock(FBeforeFindStreamInfoLock);
     OnBeforeFindStreamInfo(ATask, AFormatContext);

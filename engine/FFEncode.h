@@ -40,7 +40,8 @@ public:
   bool AVLibLoaded() const;
   bool LoadAVLib(const std::string& APath);
   int AddTask(const std::string& AInFileName, TInputOptions* AOptions = nullptr);
-  int SetOutput(int ATaskIndex, const std::string& AOutFileName, TOutputOptions* AOptions = nullptr);
+  int SetOutput(int ATaskIndex, const std::string& AOutFileName,
+                TOutputOptions* AOptions = nullptr);
   void RemoveTask(int ATaskIndex);
   void ClearTasks();
   void StartTask(int ACount);
@@ -120,8 +121,9 @@ private:
   bool FThreaded = false;
   std::atomic<bool> FWorking{false};
   bool FPaused = false;
-  std::atomic<int> FStopping{0}; // Stop(True) is pumping messages
-  int FStarting = 0;              // StartTask is running tasks in the main thread
+  std::atomic<bool> FDestroying{false}; // no handler runs once destruction began
+  std::atomic<int> FStopping{0};        // Stop(True) is pumping messages
+  int FStarting = 0;                    // StartTask is running tasks in the main thread
 
   // Terminate notices on their way to the handler, in the order they were
   // raised: a task's notice always comes before the all-done notice.

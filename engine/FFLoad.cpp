@@ -23,7 +23,8 @@ TFFLoader::TFFLoader(std::span<const TLibraryItem> ATable)
 
 TFFLoader::~TFFLoader() {
   // Unloading in reverse order lets no library outlive one it needs.
-  for (int i = static_cast<int>(FTable.size()) - 1; i >= 0; --i) Unload(i);
+  for (int i = static_cast<int>(FTable.size()) - 1; i >= 0; --i)
+    Unload(i);
 }
 
 std::string TFFLoader::FileNameOf(int AIndex) const {
@@ -147,7 +148,9 @@ struct TEntry {
   void** Slot;
 };
 
-template <typename F> void** SlotOf(F& AFunction) { return reinterpret_cast<void**>(&AFunction); }
+template <typename F> void** SlotOf(F& AFunction) {
+  return reinterpret_cast<void**>(&AFunction);
+}
 
 const TEntry kEntries[] = {
 #define LIBAV_FN(lib, name) {TLibAVLib::lib, #name, false, SlotOf(AV.name)},
@@ -174,14 +177,18 @@ template <TLibAVLib L> void UnbindLib() {
 void AfterAvutil(TFFLoader& ALoader) {
   if (ALoader.InstallLogCallback) TFFLogger::SetCallback();
 }
-void AfterAvformat(TFFLoader&) { AV.avformat_network_init(); }
-void AfterAvdevice(TFFLoader&) { AV.avdevice_register_all(); }
+void AfterAvformat(TFFLoader&) {
+  AV.avformat_network_init();
+}
+void AfterAvdevice(TFFLoader&) {
+  AV.avdevice_register_all();
+}
 
 void BindNothing(const std::string&, const TDynLib&) {}
 void UnbindNothing() {}
 
 #define ROW(lib, version, after)                                                                   \
-  {#lib, false, version, BindLib<TLibAVLib::lib>, UnbindLib<TLibAVLib::lib>, after}
+  { #lib, false, version, BindLib < TLibAVLib::lib>, UnbindLib < TLibAVLib::lib>, after }
 
 const TLibraryItem kLibAVTable[kLibAVLibCount] = {
     ROW(avutil, LIBAVUTIL_VERSION_MAJOR, AfterAvutil),

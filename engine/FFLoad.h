@@ -25,7 +25,9 @@ struct TLibraryItem {
 
 // A set of table rows, one bit a row.
 using TLibrarySet = uint32_t;
-constexpr TLibrarySet LibraryBit(int AIndex) { return TLibrarySet{1} << AIndex; }
+constexpr TLibrarySet LibraryBit(int AIndex) {
+  return TLibrarySet{1} << AIndex;
+}
 
 class TFFLoader {
 public:

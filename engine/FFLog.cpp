@@ -16,8 +16,8 @@
 
 namespace {
 
-const char* const kLevelNames[] = {"Quiet", "Panic",   "Fatal",   "Error",
-                                   "Warning", "Info", "Verbose", "Debug"};
+const char* const kLevelNames[] = {"Quiet",   "Panic", "Fatal",   "Error",
+                                   "Warning", "Info",  "Verbose", "Debug"};
 
 // What the logger unit holds for the whole program.
 struct TLoggerUnit {
@@ -47,16 +47,20 @@ std::string TimeOfDay() {
   tm local{};
   localtime_r(&now.tv_sec, &local);
   char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d %03d", local.tm_hour, local.tm_min,
-                local.tm_sec, static_cast<int>(now.tv_usec / 1000));
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d %03d", local.tm_hour, local.tm_min, local.tm_sec,
+                static_cast<int>(now.tv_usec / 1000));
   return text;
 }
 
 } // namespace
 
-const char* LogLevelName(TLogLevel ALevel) { return kLevelNames[static_cast<int>(ALevel)]; }
+const char* LogLevelName(TLogLevel ALevel) {
+  return kLevelNames[static_cast<int>(ALevel)];
+}
 
-int LibraryLevelOf(TLogLevel ALevel) { return (static_cast<int>(ALevel) - 1) * 8; }
+int LibraryLevelOf(TLogLevel ALevel) {
+  return (static_cast<int>(ALevel) - 1) * 8;
+}
 
 TLogLevel LogLevelOf(int ALibraryLevel) {
   int ordinal = ALibraryLevel / 8 + 1;
@@ -251,8 +255,8 @@ std::string ContextPrefix(void* AClassObject) {
   };
   char text[512];
   if (avc->parent_log_context_offset) {
-    void* parent =
-        *reinterpret_cast<void**>(static_cast<char*>(AClassObject) + avc->parent_log_context_offset);
+    void* parent = *reinterpret_cast<void**>(static_cast<char*>(AClassObject) +
+                                             avc->parent_log_context_offset);
     if (parent && *static_cast<const AVClass* const*>(parent)) {
       const AVClass* parentClass = *static_cast<const AVClass* const*>(parent);
       std::snprintf(text, sizeof text, "[%s @ %p] ", nameOf(parentClass, parent), parent);

@@ -5,14 +5,17 @@
 
 #include <sys/stat.h>
 
-void CallInMainThread(const std::function<void()>& AMethod) { TMainThread::Call(AMethod); }
+void CallInMainThread(const std::function<void()>& AMethod) {
+  TMainThread::Call(AMethod);
+}
 
-void PumpMessages() { TMainThread::PumpMessages(); }
+void PumpMessages() {
+  TMainThread::PumpMessages();
+}
 
 int64_t GetFileSizeByName(const std::string& AFileName) {
   struct stat info {};
-  if (AFileName.empty() || stat(AFileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-    return -1;
+  if (AFileName.empty() || stat(AFileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
   return static_cast<int64_t>(info.st_size);
 }
 
@@ -39,7 +42,8 @@ void SplitCommandLine(const char* AText, char** AArgv, char* ABuffer, int& AByte
     ++AByteCount;
   };
   for (;;) {
-    while (*s == ' ' || *s == '\t') ++s;
+    while (*s == ' ' || *s == '\t')
+      ++s;
     if (*s == '\0') break;
     if (AArgv) AArgv[AArgCount] = out;
     ++AArgCount;
@@ -61,7 +65,8 @@ void SplitCommandLine(const char* AText, char** AArgv, char* ABuffer, int& AByte
         }
         slashes /= 2;
       }
-      while (slashes--) put('\\');
+      while (slashes--)
+        put('\\');
       if (*s == '\0' || (!inQuote && (*s == ' ' || *s == '\t'))) break;
       if (copyChar) put(*s);
       ++s;

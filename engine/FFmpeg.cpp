@@ -51,7 +51,9 @@ void TConvertThread::Resume() {
 
 // ---- TCustomFFmpeg --------------------------------------------------------
 
-TCustomFFmpeg::TCustomFFmpeg() { AssertLibrariesLoaded(); }
+TCustomFFmpeg::TCustomFFmpeg() {
+  AssertLibrariesLoaded();
+}
 
 TCustomFFmpeg::~TCustomFFmpeg() {
   Stop(true);
@@ -198,7 +200,9 @@ void TCustomFFmpeg::SuspendConvert() {
   if (FThreadActive) FPauseGate.Pause();
 }
 
-void TCustomFFmpeg::ResumeConvert() { FPauseGate.Resume(); }
+void TCustomFFmpeg::ResumeConvert() {
+  FPauseGate.Resume();
+}
 
 void TCustomFFmpeg::SetPreviewFlags(uint8_t AFlags) {
   std::lock_guard lock(PreviewLock());
@@ -247,7 +251,8 @@ TFFmpeg::~TFFmpeg() {
 
 namespace {
 template <typename T> T& Slot(std::vector<T>& AItems, int AIndex) {
-  if (AIndex < 0) throw std::out_of_range("List index out of bounds (" + std::to_string(AIndex) + ")");
+  if (AIndex < 0)
+    throw std::out_of_range("List index out of bounds (" + std::to_string(AIndex) + ")");
   if (static_cast<size_t>(AIndex) >= AItems.size()) AItems.resize(static_cast<size_t>(AIndex) + 1);
   return AItems[static_cast<size_t>(AIndex)];
 }
@@ -259,8 +264,12 @@ void TFFmpeg::SetInputOptions(int AIndex, const TInputOptions& AOptions) {
 void TFFmpeg::SetOutputOptions(int AIndex, const TOutputOptions& AOptions) {
   Slot(FOutputOptions, AIndex) = AOptions;
 }
-void TFFmpeg::ClearInputOptions(int AIndex) { InitInputOptions(Slot(FInputOptions, AIndex)); }
-void TFFmpeg::ClearOutputOptions(int AIndex) { InitOutputOptions(Slot(FOutputOptions, AIndex)); }
+void TFFmpeg::ClearInputOptions(int AIndex) {
+  InitInputOptions(Slot(FInputOptions, AIndex));
+}
+void TFFmpeg::ClearOutputOptions(int AIndex) {
+  InitOutputOptions(Slot(FOutputOptions, AIndex));
+}
 
 // ---- TFFmpegList ----------------------------------------------------------
 
@@ -310,15 +319,18 @@ int TFFmpegList::Count() const {
 }
 
 void TFFmpegList::SuspendAll() {
-  for (int i = 0; i < Count(); ++i) Items(i)->SuspendConvert();
+  for (int i = 0; i < Count(); ++i)
+    Items(i)->SuspendConvert();
 }
 
 void TFFmpegList::ResumeAll() {
-  for (int i = 0; i < Count(); ++i) Items(i)->ResumeConvert();
+  for (int i = 0; i < Count(); ++i)
+    Items(i)->ResumeConvert();
 }
 
 void TFFmpegList::StopAll(bool AWait) {
-  for (int i = 0; i < Count(); ++i) Items(i)->Terminate(AWait);
+  for (int i = 0; i < Count(); ++i)
+    Items(i)->Terminate(AWait);
 }
 
 void TFFmpegList::SetPreview(bool AOn) {

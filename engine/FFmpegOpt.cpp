@@ -12,13 +12,15 @@ extern "C" {
 
 int TCustomFFmpegOpt::AddInput(const std::string&, const std::string& AFileName,
                                const std::string&) {
-  LastErrMsg = "Cannot open input \"" + AFileName + "\": opening inputs is not available in this build";
+  LastErrMsg =
+      "Cannot open input \"" + AFileName + "\": opening inputs is not available in this build";
   return AVERROR(ENOSYS);
 }
 
 int TCustomFFmpegOpt::AddOutput(const std::string&, bool, const std::string& AFileName,
                                 const std::string&) {
-  LastErrMsg = "Cannot open output \"" + AFileName + "\": opening outputs is not available in this build";
+  LastErrMsg =
+      "Cannot open output \"" + AFileName + "\": opening outputs is not available in this build";
   return AVERROR(ENOSYS);
 }
 

@@ -21,7 +21,17 @@ extern "C" {
 
 // The rows of the loader's table, in load order: each library binds to the
 // ones loaded before it. The C library stands where the runtime library was.
-enum class TLibAVLib { avutil, swresample, swscale, avcodec, avformat, postproc, avfilter, avdevice, c };
+enum class TLibAVLib {
+  avutil,
+  swresample,
+  swscale,
+  avcodec,
+  avformat,
+  postproc,
+  avfilter,
+  avdevice,
+  c
+};
 inline constexpr int kLibAVLibCount = 9;
 
 struct TLibAVApi {

@@ -11,7 +11,9 @@ void SetCurrentThreadPriority(TThreadPriority APriority) {
                     kNice[static_cast<int>(APriority)]);
 }
 
-int CurrentThreadId() { return static_cast<int>(syscall(SYS_gettid)); }
+int CurrentThreadId() {
+  return static_cast<int>(syscall(SYS_gettid));
+}
 
 void TWorkerThread::Start(std::function<void()> ABody, TThreadPriority APriority) {
   Join();

@@ -5,7 +5,15 @@
 #include <functional>
 #include <thread>
 
-enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+enum class TThreadPriority {
+  tpIdle,
+  tpLowest,
+  tpLower,
+  tpNormal,
+  tpHigher,
+  tpHighest,
+  tpTimeCritical
+};
 
 // Best effort: raising a priority needs privileges, and a refusal is ignored.
 void SetCurrentThreadPriority(TThreadPriority APriority);

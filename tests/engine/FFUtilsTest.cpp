@@ -25,7 +25,8 @@ TSplit Split(const char* AText) {
   EXPECT_EQ(bytes, result.ByteCount);
   EXPECT_EQ(count, result.ArgCount);
   EXPECT_EQ(argv.back(), nullptr) << "the closing entry must be null";
-  for (int i = 0; i + 1 < count; ++i) result.Args.emplace_back(argv[static_cast<size_t>(i)]);
+  for (int i = 0; i + 1 < count; ++i)
+    result.Args.emplace_back(argv[static_cast<size_t>(i)]);
   return result;
 }
 
@@ -42,30 +43,28 @@ TEST_P(SplitCommandLineCases, SplitsLikeTheRuntimeLibrary) {
   EXPECT_EQ(split.Args, c.Args);
   EXPECT_EQ(split.ArgCount, static_cast<int>(c.Args.size()) + 1);
   int bytes = 0;
-  for (const auto& arg : c.Args) bytes += static_cast<int>(arg.size()) + 1;
+  for (const auto& arg : c.Args)
+    bytes += static_cast<int>(arg.size()) + 1;
   EXPECT_EQ(split.ByteCount, bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitCommandLineCases,
-    testing::Values(
-        TSplitCase{"-i  \"a b\"  -f  x", {"-i", "a b", "-f", "x"}},
-        TSplitCase{"", {}},
-        TSplitCase{" \t ", {}},
-        TSplitCase{"\t-y\t-an ", {"-y", "-an"}},
-        // Four backslashes before a quote: two backslashes, and the quote toggles.
-        TSplitCase{R"(a\\\\"b c")", {R"(a\\b c)"}},
-        // Three backslashes before a quote: one backslash and a literal quote.
-        TSplitCase{R"(a\\\"b c)", {R"(a\"b)", "c"}},
-        // Backslashes not before a quote are copied as they are.
-        TSplitCase{R"(C:\dir\\file x)", {R"(C:\dir\\file)", "x"}},
-        // Inside quotes a doubled quote is one literal quote and ends the quoted part.
-        TSplitCase{R"("a""b c)", {R"(a"b)", "c"}},
-        // Outside quotes a doubled quote opens and closes an empty quoted part.
-        TSplitCase{R"(a""b)", {"ab"}},
-        TSplitCase{R"("" x)", {"", "x"}},
-        TSplitCase{"\"unterminated quote", {"unterminated quote"}},
-        TSplitCase{"caf\xc3\xa9 \"\xe6\x97\xa5 \xe6\x9c\xac\"", {"caf\xc3\xa9", "\xe6\x97\xa5 \xe6\x9c\xac"}}));
+    testing::Values(TSplitCase{"-i  \"a b\"  -f  x", {"-i", "a b", "-f", "x"}}, TSplitCase{"", {}},
+                    TSplitCase{" \t ", {}}, TSplitCase{"\t-y\t-an ", {"-y", "-an"}},
+                    // Four backslashes before a quote: two backslashes, and the quote toggles.
+                    TSplitCase{R"(a\\\\"b c")", {R"(a\\b c)"}},
+                    // Three backslashes before a quote: one backslash and a literal quote.
+                    TSplitCase{R"(a\\\"b c)", {R"(a\"b)", "c"}},
+                    // Backslashes not before a quote are copied as they are.
+                    TSplitCase{R"(C:\dir\\file x)", {R"(C:\dir\\file)", "x"}},
+                    // Inside quotes a doubled quote is one literal quote and ends the quoted part.
+                    TSplitCase{R"("a""b c)", {R"(a"b)", "c"}},
+                    // Outside quotes a doubled quote opens and closes an empty quoted part.
+                    TSplitCase{R"(a""b)", {"ab"}}, TSplitCase{R"("" x)", {"", "x"}},
+                    TSplitCase{"\"unterminated quote", {"unterminated quote"}},
+                    TSplitCase{"caf\xc3\xa9 \"\xe6\x97\xa5 \xe6\x9c\xac\"",
+                               {"caf\xc3\xa9", "\xe6\x97\xa5 \xe6\x9c\xac"}}));
 
 TEST(SplitCommandLine, NullTextGivesOnlyTheClosingEntry) {
   int bytes = -1, count = -1;
@@ -90,14 +89,14 @@ TEST_P(SplitStringCases, TakesTheHead) {
   EXPECT_EQ(text, c.Rest);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SplitStringCases,
-    testing::Values(TSplitStringCase{"a\nb\nc", "\n", true, "a", "b\nc"},
-                    TSplitStringCase{"a\nb\nc", "\n", false, "a", "a\nb\nc"},
-                    TSplitStringCase{"abc", "\n", true, "abc", ""},
-                    TSplitStringCase{"abc", "\n", false, "abc", "abc"},
-                    TSplitStringCase{"key=:=value", "=:=", true, "key", "value"},
-                    TSplitStringCase{"\nx", "\n", true, "", "x"}));
+INSTANTIATE_TEST_SUITE_P(Cases, SplitStringCases,
+                         testing::Values(TSplitStringCase{"a\nb\nc", "\n", true, "a", "b\nc"},
+                                         TSplitStringCase{"a\nb\nc", "\n", false, "a", "a\nb\nc"},
+                                         TSplitStringCase{"abc", "\n", true, "abc", ""},
+                                         TSplitStringCase{"abc", "\n", false, "abc", "abc"},
+                                         TSplitStringCase{"key=:=value", "=:=", true, "key",
+                                                          "value"},
+                                         TSplitStringCase{"\nx", "\n", true, "", "x"}));
 
 TEST(GetFileSizeByName, MissingEmptyAndFilledFiles) {
   const std::string folder = testing::TempDir();

@@ -30,7 +30,8 @@ TEST(MainThread, CallFromWorkerWaitsForProcessAndRethrows) {
     }
     stage = 3;
   });
-  while (stage != 3) TMainThread::ProcessWait(5ms);
+  while (stage != 3)
+    TMainThread::ProcessWait(5ms);
   worker.join();
   EXPECT_EQ(caught, "boom");
 }
@@ -39,7 +40,8 @@ TEST(MainThread, PostsRunInOrderAndCancelTakesBackAnOwnersItems) {
   std::vector<int> order;
   int owner = 0;
   std::thread worker([&] {
-    for (int i = 0; i < 5; ++i) TMainThread::Post([&order, i] { order.push_back(i); });
+    for (int i = 0; i < 5; ++i)
+      TMainThread::Post([&order, i] { order.push_back(i); });
     TMainThread::Post([&order] { order.push_back(99); }, &owner);
   });
   worker.join();

@@ -37,7 +37,8 @@ TEST(PauseGate, HoldsTheWorkerUntilResume) {
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(passes, 0);
   gate.Resume();
-  while (passes < 3) std::this_thread::sleep_for(1ms);
+  while (passes < 3)
+    std::this_thread::sleep_for(1ms);
   stop = true;
   worker.Join();
   EXPECT_FALSE(gate.Pass()); // open: no wait

@@ -14,7 +14,9 @@ std::string ProgramFolder() {
   return exe.substr(0, exe.rfind('/'));
 }
 
-std::string LibAVFolder() { return ProgramFolder() + "/LibAV"; }
+std::string LibAVFolder() {
+  return ProgramFolder() + "/LibAV";
+}
 
 void LoadLibAVForTest() {
   TFFLoader& loader = FFLoader();
