@@ -69,6 +69,10 @@ std::string RewriteHookSwitches(const std::string& AOptions) {
 TCustomEncoder::TCustomEncoder() = default;
 
 TCustomEncoder::~TCustomEncoder() {
+  ShutDown();
+}
+
+void TCustomEncoder::ShutDown() {
   FDestroying = true;
   if (FWorking) Stop(true);
   FTasks.Clear();

@@ -80,6 +80,10 @@ public:
   TFrameHookEvent OnFrameOutputHook;
 
 protected:
+  // Stops every task, frees them and cancels what was queued for the main
+  // thread; no handler runs after it. A descendant whose tasks or handlers use
+  // its own members calls it in its destructor, before those members die.
+  void ShutDown();
   // The task the encoder creates for AddTask; a descendant may make another kind.
   virtual std::unique_ptr<TFFmpeg> CreateTask();
 

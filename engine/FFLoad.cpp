@@ -22,6 +22,11 @@ TFFLoader::TFFLoader(std::span<const TLibraryItem> ATable)
     : FTable(ATable), FStatus(ATable.size()) {}
 
 TFFLoader::~TFFLoader() {
+  if (!UnloadOnDestroy) {
+    for (TStatus& status : FStatus)
+      status.Lib.Release();
+    return;
+  }
   // Unloading in reverse order lets no library outlive one it needs.
   for (int i = static_cast<int>(FTable.size()) - 1; i >= 0; --i)
     Unload(i);
@@ -207,8 +212,18 @@ const TLibraryItem kLibAVTable[kLibAVLibCount] = {
 } // namespace
 
 TFFLoader& FFLoader() {
+  // The FFmpeg libraries stay until the process ends: their own threads and
+  // exit handlers may still run while static objects are destroyed.
   static TFFLoader loader(kLibAVTable);
+  [[maybe_unused]] static const bool kept = (loader.UnloadOnDestroy = false, true);
   return loader;
+}
+
+std::vector<std::string> MissingLibAVEntries() {
+  std::vector<std::string> missing;
+  for (const TEntry& entry : kEntries)
+    if (!entry.Optional && !*entry.Slot) missing.emplace_back(entry.Name);
+  return missing;
 }
 
 TLibrarySet DecoderLibrarySet() {

@@ -59,6 +59,8 @@ public:
 
   // Whether loading libavutil installs the engine's log callback.
   bool InstallLogCallback = true;
+  // Whether destruction unloads what is loaded.
+  bool UnloadOnDestroy = true;
 
 private:
   struct TStatus {
@@ -75,5 +77,7 @@ private:
 
 // The program's loader over the FFmpeg libraries (TLibAVLib rows).
 TFFLoader& FFLoader();
+// The required entry points of LibAVFunctions.def that are not bound.
+std::vector<std::string> MissingLibAVEntries();
 // The libraries a decoder needs: avcodec, avformat, avutil, swresample, swscale, c.
 TLibrarySet DecoderLibrarySet();

@@ -24,7 +24,6 @@ struct TLoggerUnit {
   std::recursive_mutex LoggerLock;   // the logger's settings, its file and its deliveries
   std::recursive_mutex CallbackLock; // always taken before LoggerLock
   std::atomic<TFFLogger*> Instance{nullptr};
-  std::unique_ptr<TFFLogger> Hidden;
   std::string LogFile;
   bool LogToFile = false;
   std::ofstream File;
@@ -34,6 +33,8 @@ struct TLoggerUnit {
   std::string Previous;
   int RepeatCount = 0;
   std::unordered_map<int, std::string> Pending;
+  // Last, so that it dies first, while the file and locks above still live.
+  std::unique_ptr<TFFLogger> Hidden;
 };
 
 TLoggerUnit& Unit() {

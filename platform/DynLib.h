@@ -18,6 +18,8 @@ public:
   // Answers the symbol's address, or nullptr with dlerror()'s text in AError.
   void* Symbol(const char* AName, std::string& AError) const;
   void Close();
+  // Lets go of the handle without closing: the library stays for the process.
+  void Release() { FHandle = nullptr; }
   bool IsOpen() const { return FHandle != nullptr; }
 
 private:

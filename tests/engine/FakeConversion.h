@@ -91,6 +91,7 @@ private:
 
 class TFakeEncoder : public TFFEncoder {
 public:
+  ~TFakeEncoder() override { ShutDown(); } // the tasks use Script
   TFakeScript Script;
   // Adds ACount tasks with one input and one output each.
   void AddTasks(int ACount) {
