@@ -64,6 +64,20 @@ TEST_F(EncoderRun, UnthreadedRunDeliversEveryNoticeInTheCallingThreadBeforeRetur
   EXPECT_EQ(Encoder.TaskCount(), 0);
 }
 
+TEST_F(EncoderRun, TheAllDoneHandlerOfAnUnthreadedRunMayClearTheTasks) {
+  // The application clears its tasks when the last notice arrives; in an
+  // unthreaded run that notice must not come while a task is on the stack.
+  Encoder.OnTerminate = [this](TCustomEncoder* sender, const TTerminateInfo& info) {
+    Notices.push_back({info.TaskIndex, info.Finished, info.Exception, info.ExceptionMsg, {}});
+    if (info.TaskIndex == -1) sender->ClearTasks();
+  };
+  Encoder.AddTasks(2);
+  Encoder.StartTask(0);
+  EXPECT_EQ(NoticeOrder(), (std::vector<int>{0, 1, -1}));
+  EXPECT_EQ(Encoder.TaskCount(), 0);
+  EXPECT_FALSE(Encoder.Working());
+}
+
 TEST_F(EncoderRun, OneAtATimeRunsTasksInOrderEachStartedByTheThreadOfTheLastOne) {
   Encoder.AddTasks(3);
   Encoder.StartTask(1);
