@@ -48,6 +48,8 @@ public:
   void Pause();
   void Resume();
   void Stop(bool AWait);
+  static void InitInputOptions(TInputOptions& AOptions) { ::InitInputOptions(AOptions); }
+  static void InitOutputOptions(TOutputOptions& AOptions) { ::InitOutputOptions(AOptions); }
 
   int TaskCount() const { return FTasks.Count(); }
   TFFmpeg* Task(int AIndex) const { return FTasks.Items(AIndex); }
