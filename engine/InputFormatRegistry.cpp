@@ -46,3 +46,7 @@ std::vector<const AVInputFormat*> RegisteredInputFormats() {
   std::lock_guard lock(r.Lock);
   return r.Formats;
 }
+
+bool RegisterProtocolIfAbsent(const char*) {
+  return false;
+}

@@ -16,3 +16,8 @@ const AVInputFormat* FindRegisteredInputFormat(const char* AName);
 const AVInputFormat* FindInputFormat(const char* AName);
 // Every registered format, in the order of registration.
 std::vector<const AVInputFormat*> RegisteredInputFormats();
+
+// URL protocols can no longer be added to the libraries either: this answers
+// that nothing was registered. File names are UTF-8 and need no protocol of
+// the engine's own.
+bool RegisterProtocolIfAbsent(const char* AProtocolName);
