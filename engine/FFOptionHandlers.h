@@ -1,0 +1,35 @@
+// The handlers of the option table's rows that do more than store a value.
+// Each has the TOptionHandler shape: the task, the per-file record (null for
+// the global group), the option name as written and its argument text.
+#pragma once
+
+#include "FFOptionTable.h"
+
+using TOptionHandlerFunction = int(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions,
+                                   const char* AName, const char* AValue);
+
+// Informational options of the command-line tool, unsupported and removed
+// ones, and the hook switches that the encoder reads itself.
+TOptionHandlerFunction OptIgnored, OptUnsupported, OptHookSwitch, OptSameQ;
+
+// The logger's level, the allocation limit, the CPU features.
+TOptionHandlerFunction OptLogLevel, OptMaxAlloc, OptCpuFlags;
+// Sets the logger's level from a level name or the libraries' number; -22
+// with the last option error set for anything else.
+int ApplyLogLevel(TCustomFFmpegOpt& ATask, const char* AValue);
+
+// Options that apply another option under a new name.
+TOptionHandlerFunction OptVideoCodec, OptAudioCodec, OptSubtitleCodec, OptDataCodec;
+TOptionHandlerFunction OptVideoFrames, OptAudioFrames, OptDataFrames;
+TOptionHandlerFunction OptVideoFilters, OptAudioFilters, OptAudioQuality, OptOldToNew;
+TOptionHandlerFunction OptTimeStart, OptTimeLength;
+
+// Options with behaviour of their own.
+TOptionHandlerFunction OptBitrate, OptQScale, OptProfile, OptVsync, OptDeinterlace;
+TOptionHandlerFunction OptVideoChannel, OptVideoStandard, OptChannelLayout;
+TOptionHandlerFunction OptTimecode, OptRecordingTimestamp, OptVStats, OptVStatsFile;
+TOptionHandlerFunction OptProgress, OptAttach, OptFilterComplex;
+TOptionHandlerFunction OptMap, OptMapChannel, OptTarget, OptPreset, OptStreamId;
+
+// The rows of the task's own virtual video-hook handlers.
+TOptionHandlerFunction CallOptVHook, CallOptVideoHookBitsPixel;
