@@ -226,4 +226,31 @@ TEST_F(TaskOptions, AStalledReadEndsWithTheTimeoutText) {
   EXPECT_EQ(Log->Count("connecting/reading timeout"), 1);
 }
 
+TEST_F(TaskOptions, ACancelFromAnotherThreadEndsAReadThatHasNoTimeout) {
+  AV.avformat_network_init();
+  TSilentListener listener;
+  const std::string url = "tcp://127.0.0.1:" + std::to_string(listener.Port());
+  Task.ReadTimeout = 0;
+  AVIOContext* io = nullptr;
+  Task.StartReadTimer();
+  ASSERT_GE(AV.avio_open2(&io, url.c_str(), AVIO_FLAG_READ, &Task.ReadInterrupt, nullptr), 0);
+  std::atomic<bool> done{false};
+  std::thread canceler([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Task.ReadStartTime = 0;
+    // Should the cancel go unseen, the read must still end for the test to fail.
+    for (int i = 0; i < 200 && !done; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Task.IOBroken = true;
+  });
+  uint8_t byte = 0;
+  const int read = AV.avio_read(io, &byte, 1);
+  done = true;
+  canceler.join();
+  AV.avio_closep(&io);
+  EXPECT_EQ(read, AVERROR_EXIT);
+  EXPECT_EQ(Log->Count("connecting/reading canceled"), 1);
+  EXPECT_EQ(Log->Count("reading/writing broken"), 0);
+}
+
 } // namespace
