@@ -3,6 +3,7 @@
 
 #include "FFLoad.h"
 #include "FFLog.h"
+#include "FFValues.h"
 #include "LibAV.h"
 #include "MainThread.h"
 
@@ -227,6 +228,11 @@ void TCustomFFmpeg::SetHookBitsPixel(int ABitsPixel) {
   default:
     throw std::invalid_argument("Invalid BitsPixel " + std::to_string(ABitsPixel));
   }
+}
+
+int TCustomFFmpeg::OptVideoHookBitsPixel(TOptionsContext*, const char* AName, const char* AValue) {
+  SetHookBitsPixel(ParseIntOption(AName, AValue ? AValue : ""));
+  return 0;
 }
 
 void TCustomFFmpeg::Cleanup() {

@@ -71,6 +71,9 @@ public:
   // Raises "Invalid BitsPixel %d" for a depth other than 8, 15, 16, 24, 32.
   void SetHookBitsPixel(int ABitsPixel);
   int HookBitsPixel() const { return FHookBitsPixel; }
+  // "-VideoHookBitsPixel N" of an output option string.
+  int OptVideoHookBitsPixel(TOptionsContext* AOptions, const char* AName,
+                            const char* AValue) override;
   void Cleanup();
 
   // The transcode loop passes this at the top of each pass, holding no lock;

@@ -126,6 +126,17 @@ TEST_F(EncoderTasks, SetOutputFailuresKeepTheTaskAndSayWhy) {
   EXPECT_THROW(Encoder.SetOutput(5, "out.mp4"), std::out_of_range);
 }
 
+TEST_F(EncoderTasks, TheHookDepthOptionSetsTheTasksDepth) {
+  TFFmpeg task;
+  EXPECT_EQ(task.HookBitsPixel(), 32);
+  EXPECT_EQ(task.OptVideoHookBitsPixel(nullptr, "VideoHookBitsPixel", "16"), 0);
+  EXPECT_EQ(task.HookBitsPixel(), 16);
+  EXPECT_THROW(task.OptVideoHookBitsPixel(nullptr, "VideoHookBitsPixel", "12"),
+               std::invalid_argument);
+  EXPECT_ANY_THROW(task.OptVideoHookBitsPixel(nullptr, "VideoHookBitsPixel", "deep"));
+  EXPECT_EQ(task.HookBitsPixel(), 16);
+}
+
 TEST_F(EncoderTasks, RemoveTaskMovesLaterTasksDown) {
   Encoder.AddTasks(3);
   TFFmpeg* last = Encoder.Task(2);
