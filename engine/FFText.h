@@ -1,0 +1,19 @@
+// printf-style formatting into a std::string, for the engine's messages.
+#pragma once
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+[[gnu::format(printf, 1, 2)]] inline std::string FormatText(const char* AFormat, ...) {
+  va_list args;
+  va_start(args, AFormat);
+  va_list probe;
+  va_copy(probe, args);
+  const int length = std::vsnprintf(nullptr, 0, AFormat, probe);
+  va_end(probe);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, AFormat, args);
+  va_end(args);
+  return text;
+}
