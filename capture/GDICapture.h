@@ -1,0 +1,44 @@
+// The "gdicapture" input device: the screen (or one window) as raw video and
+// a wave-in recording device as PCM, each packet stamped in microseconds.
+// The program registers it once, after the FFmpeg libraries are loaded, with
+// the engine's own device registry; "-f gdicapture" then finds it.
+#pragma once
+
+#include "LibAV.h"
+
+#include <cstdint>
+
+class TGdiCaptureDevice;
+
+// Bits of the option "capture_flags".
+enum : int32_t {
+  kCaptureShowFrame = 1, // show the "Rec" label
+  kCaptureClient = 2,    // the window's client area instead of the whole window
+  kCaptureCursor = 4     // draw the mouse cursor into the frames
+};
+
+// The private context the libraries allocate (zero-filled) for each open
+// input; the option table addresses its fields by offset.
+struct TGdiCaptureContext {
+  const AVClass* Class;
+  int32_t PausePointer; // handle of a registered pause flag (PauseFlags.h), 0 none
+  int32_t CaptureFlags;
+  char* CaptureOffsetText;
+  char* VideoSizeText;
+  char* FrameRateText;
+  int32_t SampleRate;
+  int32_t Channels;
+  int32_t WaveBufferSize;
+  char* SampleFormatText;
+  TGdiCaptureDevice* Device; // what read_header opened; null before and after
+};
+
+// Registers the device with the engine's registry; raises when the libraries
+// are not loaded.
+void RegisterGdiCaptureDevice();
+// The device's input format.
+const AVInputFormat* GdiCaptureInputFormat();
+
+int GdiCaptureReadHeader(AVFormatContext* AContext);
+int GdiCaptureReadPacket(AVFormatContext* AContext, AVPacket* APacket);
+int GdiCaptureReadClose(AVFormatContext* AContext);

@@ -1,0 +1,145 @@
+// The sound side of the device (see WaveCapture.h).
+#include "WaveCapture.h"
+
+#include "CaptureDevice.h"
+
+#include <cstring>
+
+void TWaveCapture::TAvFree::operator()(uint8_t* AData) const {
+  AV.av_free(AData);
+}
+
+void TWaveCapture::LogWaveError(int ACode) const {
+  AV.av_log(FDevice.Owner, AV_LOG_ERROR, "%s\n", TWaveIn::ErrorText(ACode).c_str());
+}
+
+bool TWaveCapture::OpenWaveIn(int AWaveDevice, int ASampleRate, int AChannels, int ABitsPerSample,
+                              int AWaveBufferSize) {
+  FFormat.Channels = AChannels;
+  FFormat.SamplesPerSec = ASampleRate;
+  FFormat.BitsPerSample = ABitsPerSample;
+  // 16 bits wide, as the format record keeps it, and never 0.
+  const auto blockAlign = static_cast<uint16_t>(AChannels * ABitsPerSample / 8);
+  FFormat.BlockAlign = blockAlign ? blockAlign : 1;
+  FBufferSize = static_cast<uint32_t>(AWaveBufferSize - AWaveBufferSize % FFormat.BlockAlign);
+  // ALSA names no capture device: nothing to record from, unless a default
+  // device that is not listed opens all the same.
+  if (WaveInDeviceNames().empty() &&
+      (AWaveDevice != TWaveIn::kDefaultDevice || TWaveIn::Query(AWaveDevice, FFormat) < 0)) {
+    AV.av_log(FDevice.Owner, AV_LOG_ERROR, "No wave audio recording devices found.\n");
+    return false;
+  }
+
+  for (int i = 0; i < kBufferCount; ++i) {
+    FHeaders[i] = TWaveBuffer{};
+    FBuffers[i].reset(FBufferSize ? static_cast<uint8_t*>(AV.av_mallocz(FBufferSize)) : nullptr);
+    if (!FBuffers[i]) {
+      AV.av_log(FDevice.Owner, AV_LOG_ERROR, "Error allocating wave buffer memory.\n");
+      return false;
+    }
+    FHeaders[i].Data = FBuffers[i].get();
+    FHeaders[i].BufferLength = FBufferSize;
+  }
+  if (const int error = TWaveIn::Query(AWaveDevice, FFormat)) {
+    LogWaveError(error);
+    return false;
+  }
+  if (const int error =
+          FWaveIn.Open(AWaveDevice, FFormat, [this](TWaveInMessage AMessage, TWaveBuffer* AHeader) {
+            WaveInCallback(AMessage, AHeader);
+          })) {
+    LogWaveError(error);
+    return false;
+  }
+  FNextHeader = 0;
+  for (int i = 0; i < kBufferCount; ++i) {
+    if (!QueueWaveBuffer(&FHeaders[FNextHeader])) return false;
+    FNextHeader = (FNextHeader + 1) % kBufferCount;
+  }
+  if (const int error = FWaveIn.Start()) {
+    LogWaveError(error);
+    return false;
+  }
+  return true;
+}
+
+void TWaveCapture::Close() {
+  FWaveIn.Reset();
+  FWaveIn.Close();
+  for (auto& buffer : FBuffers)
+    buffer.reset();
+}
+
+bool TWaveCapture::QueueWaveBuffer(TWaveBuffer* AHeader) {
+  if (!FWaveIn.IsOpen()) {
+    AV.av_log(FDevice.Owner, AV_LOG_DEBUG, "WaveHandle is invalid.\n");
+    return false;
+  }
+  if (const int error = FWaveIn.AddBuffer(AHeader)) {
+    LogWaveError(error);
+    FDevice.Fail(AVERROR(EIO));
+    return false;
+  }
+  return true;
+}
+
+void TWaveCapture::WaveInCallback(TWaveInMessage AMessage, TWaveBuffer* AHeader) {
+  if (FDevice.Stopped) return; // closing: nothing goes back to the device
+  switch (AMessage) {
+  case TWaveInMessage::Open:
+    AV.av_log(FDevice.Owner, AV_LOG_INFO, "waveIn device opened.\n");
+    return;
+  case TWaveInMessage::Close:
+    FDevice.Stopped = true;
+    AV.av_log(FDevice.Owner, AV_LOG_INFO, "waveIn device closed.\n");
+    return;
+  case TWaveInMessage::Data:
+    Deliver(*AHeader);
+    return;
+  }
+}
+
+void TWaveCapture::Deliver(TWaveBuffer& AHeader) {
+  const int64_t now = CaptureClock();
+  const uint32_t size = AHeader.BytesRecorded;
+  if (size == 0) {
+    QueueWaveBuffer(&AHeader);
+    return;
+  }
+  if (!FDevice.Started) {
+    QueueWaveBuffer(&AHeader);
+    AV.av_log(FDevice.Owner, AV_LOG_DEBUG, "not started, skip wave data %d bytes\n",
+              static_cast<int>(size));
+    return;
+  }
+  if (FDevice.IsPaused()) {
+    QueueWaveBuffer(&AHeader);
+    return;
+  }
+  int64_t start = FDevice.StartTime;
+  if (start == 0) {
+    // With video, time zero is the first frame, and sound before it is dropped.
+    if (FDevice.HasVideo) {
+      QueueWaveBuffer(&AHeader);
+      return;
+    }
+    start = FDevice.StartAt(now);
+  }
+
+  TPacketPtr packet(AV.av_packet_alloc());
+  if (!packet) {
+    AV.av_log(FDevice.Owner, AV_LOG_ERROR, "av_mallocz() error\n");
+    FDevice.Fail(AVERROR(ENOMEM));
+    return;
+  }
+  if (AV.av_new_packet(packet.get(), static_cast<int>(size)) < 0) {
+    AV.av_log(FDevice.Owner, AV_LOG_ERROR, "av_new_packet() error\n");
+    FDevice.Fail(AVERROR(ENOMEM));
+    return;
+  }
+  packet->stream_index = FDevice.AudioStreamIndex;
+  packet->pts = now - start;
+  std::memcpy(packet->data, AHeader.Data, size);
+  FDevice.Queue.Append(std::move(packet), TPacketKind::pkAudio);
+  QueueWaveBuffer(&AHeader);
+}

@@ -1,0 +1,50 @@
+// The sound side of the device: four buffers that circulate between the
+// wave-in layer and the callback, which turns each filled buffer into one
+// audio packet stamped on the device's clock.
+#pragma once
+
+#include "WaveIn.h"
+
+#include <array>
+#include <memory>
+
+class TGdiCaptureDevice;
+
+class TWaveCapture {
+public:
+  static constexpr int kBufferCount = 4;
+
+  explicit TWaveCapture(TGdiCaptureDevice& ADevice) : FDevice(ADevice) {}
+  ~TWaveCapture() { Close(); }
+  TWaveCapture(const TWaveCapture&) = delete;
+  TWaveCapture& operator=(const TWaveCapture&) = delete;
+
+  // Opens AWaveDevice (-1: the default) and starts recording; false with the
+  // reason logged.
+  bool OpenWaveIn(int AWaveDevice, int ASampleRate, int AChannels, int ABitsPerSample,
+                  int AWaveBufferSize);
+  // Resets and closes the device (the device is stopped first, so nothing is
+  // requeued) and frees the buffers.
+  void Close();
+
+  const TWaveFormat& Format() const { return FFormat; }
+  // Bytes of each buffer: the requested size less its part sample frame.
+  uint32_t BufferSize() const { return FBufferSize; }
+
+private:
+  struct TAvFree {
+    void operator()(uint8_t* AData) const;
+  };
+  bool QueueWaveBuffer(TWaveBuffer* AHeader);
+  void WaveInCallback(TWaveInMessage AMessage, TWaveBuffer* AHeader);
+  void Deliver(TWaveBuffer& AHeader);
+  void LogWaveError(int ACode) const;
+
+  TGdiCaptureDevice& FDevice;
+  TWaveIn FWaveIn;
+  TWaveFormat FFormat;
+  uint32_t FBufferSize = 0;
+  std::array<TWaveBuffer, kBufferCount> FHeaders{};
+  std::array<std::unique_ptr<uint8_t, TAvFree>, kBufferCount> FBuffers;
+  int FNextHeader = 0;
+};

@@ -1,0 +1,88 @@
+// Wave-in over ALSA: a capture PCM that fills the buffers its client adds, in
+// the order they were added, and hands each filled buffer to the client's
+// callback from a reader thread of its own. Reads are paced by the monotonic
+// clock, so a PCM without a clock of its own (a file, a null device) still
+// delivers sound in real time.
+#pragma once
+
+#include "ManualResetEvent.h"
+#include "Thread.h"
+
+#include <alsa/asoundlib.h>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct TWaveFormat {
+  int Channels = 2;
+  int SamplesPerSec = 44100;
+  int BitsPerSample = 16; // 8 (unsigned) or 16 (signed little-endian)
+  int BlockAlign = 4;     // bytes of one sample frame
+};
+
+struct TWaveBuffer {
+  uint8_t* Data = nullptr;
+  uint32_t BufferLength = 0; // a whole number of sample frames
+  uint32_t BytesRecorded = 0;
+};
+
+enum class TWaveInMessage { Open, Close, Data };
+using TWaveInCallback = std::function<void(TWaveInMessage AMessage, TWaveBuffer* ABuffer)>;
+
+// The capture devices ALSA names, in its order ("null", which records
+// nothing, left out); device n of TWaveIn is the n-th of them.
+std::vector<std::string> WaveInDeviceNames();
+
+class TWaveIn {
+public:
+  // Device number that stands for ALSA's "default" PCM.
+  static constexpr int kDefaultDevice = -1;
+
+  TWaveIn() = default;
+  ~TWaveIn() { Close(); }
+  TWaveIn(const TWaveIn&) = delete;
+  TWaveIn& operator=(const TWaveIn&) = delete;
+
+  // Results are 0 or a negative ALSA (errno) code; ErrorText tells it.
+  // Whether ADevice takes AFormat; the device is opened and closed again.
+  static int Query(int ADevice, const TWaveFormat& AFormat);
+  // Opens ADevice with AFormat; ACallback then receives Open at once, Data
+  // for every filled buffer (on the reader thread) and Close from Close().
+  int Open(int ADevice, const TWaveFormat& AFormat, TWaveInCallback ACallback);
+  // Queues ABuffer to be filled; callable from the callback itself.
+  int AddBuffer(TWaveBuffer* ABuffer);
+  // Starts recording and the reader thread.
+  int Start();
+  // Stops recording and hands every queued buffer back through the callback
+  // with what it holds so far.
+  void Reset();
+  void Close();
+  bool IsOpen() const { return FPcm != nullptr; }
+  static std::string ErrorText(int ACode);
+
+private:
+  struct TPcmClose {
+    void operator()(snd_pcm_t* APcm) const { snd_pcm_close(APcm); }
+  };
+  using TPcm = std::unique_ptr<snd_pcm_t, TPcmClose>;
+  static int OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm);
+  void ReaderLoop();
+  // Fills ABuffer; false when asked to stop or when the PCM fails for good.
+  bool Fill(TWaveBuffer& ABuffer);
+
+  TPcm FPcm;
+  TWaveFormat FFormat;
+  TWaveInCallback FCallback;
+  std::mutex FLock; // FBuffers
+  std::condition_variable FBufferAdded;
+  std::deque<TWaveBuffer*> FBuffers;
+  std::atomic<bool> FStopping{false};
+  TManualResetEvent FStop;
+  TWorkerThread FReader;
+};

@@ -1,0 +1,226 @@
+// The grab thread under the test's X server: pixels at the right offset,
+// windows, the cursor, the frame schedule, stalls and the pause flag.
+#include "CaptureTestSupport.h"
+#include "PauseFlags.h"
+#include "XTestDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+class ScreenGrabTest : public TCaptureTest {
+protected:
+  void SetUp() override {
+    TCaptureTest::SetUp();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(FDisplay.Open());
+    // Keep the pointer out of the way of the patterns.
+    ASSERT_TRUE(MovePointer(FDisplay, 1900, 1060));
+  }
+  // The pts of the next ACount video packets.
+  std::vector<int64_t> ReadStamps(TCaptureInput& AInput, int ACount) {
+    std::vector<int64_t> stamps;
+    TPacketPtr packet;
+    while (static_cast<int>(stamps.size()) < ACount && AInput.NextPacket(0, packet))
+      stamps.push_back(packet->pts);
+    return stamps;
+  }
+  TXTestDisplay FDisplay;
+};
+
+void ExpectOpaque(const AVPacket& APacket) {
+  for (int i = 3; i < APacket.size; i += 4)
+    ASSERT_EQ(APacket.data[i], 255) << "the unused byte of pixel " << i / 4;
+}
+
+TEST_F(ScreenGrabTest, PatternComesBackByteForByteAtTheOffset) {
+  TPatternWindow window(FDisplay, 100, 80, 400, 300);
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("video=0", {{"capture_offset", "150,120"},
+                                   {"video_size", "200x100"},
+                                   {"capture_flags", "0"},
+                                   {"framerate", "25"}}),
+            0)
+      << log.Text();
+  TPacketPtr packet;
+  for (int frame = 0; frame < 2; ++frame) {
+    ASSERT_TRUE(input.NextPacket(0, packet)) << log.Text();
+    ASSERT_EQ(packet->size, 200 * 100 * 4);
+    EXPECT_EQ(CompareWithPattern(packet->data, 800, 200, 100, 50, 40), "") << "frame " << frame;
+    ExpectOpaque(*packet);
+  }
+}
+
+struct TWindowCase {
+  const char* Label;
+  const char* Flags;
+};
+void PrintTo(const TWindowCase& ACase, std::ostream* AStream) {
+  *AStream << ACase.Label;
+}
+
+class WindowGrabTest : public ScreenGrabTest, public ::testing::WithParamInterface<TWindowCase> {};
+
+// Without a window manager the client area and the whole window are one.
+TEST_P(WindowGrabTest, CapturesTheNamedWindowWhereverItGoes) {
+  TPatternWindow window(FDisplay, 300, 200, 320, 240);
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(
+      input.Open("video=" + std::to_string(window.Id()), {{"capture_offset", "20,10"},
+                                                          {"video_size", "100x50"},
+                                                          {"capture_flags", GetParam().Flags}}),
+      0)
+      << log.Text();
+  TPacketPtr packet;
+  ASSERT_TRUE(input.NextPacket(0, packet)) << log.Text();
+  EXPECT_EQ(CompareWithPattern(packet->data, 400, 100, 50, 20, 10), "");
+  window.Move(700, 500);
+  input.Drain();
+  ASSERT_TRUE(input.NextPacket(0, packet)) << log.Text();
+  EXPECT_EQ(CompareWithPattern(packet->data, 400, 100, 50, 20, 10), "") << "after the move";
+}
+
+INSTANTIATE_TEST_SUITE_P(Areas, WindowGrabTest,
+                         ::testing::Values(TWindowCase{"ClientArea", "client"},
+                                           TWindowCase{"WholeWindow", "0"}),
+                         [](const auto& AInfo) { return std::string(AInfo.param.Label); });
+
+struct TCursorCase {
+  const char* Label;
+  const char* Flags;
+  bool Drawn;
+};
+void PrintTo(const TCursorCase& ACase, std::ostream* AStream) {
+  *AStream << ACase.Label;
+}
+
+class CursorTest : public ScreenGrabTest, public ::testing::WithParamInterface<TCursorCase> {};
+
+// Pixels within a box of the cursor's size around the pointer, in frame
+// coordinates; the pointer stands at (50, 50) of the frame.
+bool NearPointer(int AX, int AY) {
+  return std::abs(AX - 50) < 40 && std::abs(AY - 50) < 40;
+}
+
+TEST_P(CursorTest, IsInThePictureOnlyWhenAskedFor) {
+  const TCursorCase& c = GetParam();
+  TPatternWindow window(FDisplay, 200, 100, 300, 300);
+  ASSERT_TRUE(MovePointer(FDisplay, 300, 200));
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("video=0", {{"capture_offset", "250,150"},
+                                   {"video_size", "100x100"},
+                                   {"capture_flags", c.Flags}}),
+            0)
+      << log.Text();
+  TPacketPtr packet;
+  ASSERT_TRUE(input.NextPacket(0, packet)) << log.Text();
+  // Away from the pointer the frame is the pattern either way.
+  EXPECT_EQ(CompareWithPattern(packet->data, 400, 100, 100, 50, 50,
+                               [](int AX, int AY) { return NearPointer(AX, AY); }),
+            "");
+  int changed = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 100; ++x) {
+      const uint8_t* pixel = packet->data + y * 400 + x * 4;
+      changed += TRgb{pixel[2], pixel[1], pixel[0]} != PatternColour(50 + x, 50 + y);
+    }
+  if (c.Drawn)
+    EXPECT_GT(changed, 20) << "the cursor is drawn near the pointer";
+  else
+    EXPECT_EQ(changed, 0);
+  EXPECT_FALSE(log.Contains("Could not")) << log.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, CursorTest,
+                         ::testing::Values(TCursorCase{"WithCursor", "cursor", true},
+                                           TCursorCase{"WithoutCursor", "client", false}),
+                         [](const auto& AInfo) { return std::string(AInfo.param.Label); });
+
+TEST_F(ScreenGrabTest, StampsStartAtZeroAndFollowTheFrameRate) {
+  TCaptureInput input;
+  ASSERT_EQ(
+      input.Open("video=0", {{"video_size", "64x48"}, {"capture_flags", "0"}, {"framerate", "25"}}),
+      0);
+  const std::vector<int64_t> stamps = ReadStamps(input, 12);
+  ASSERT_EQ(stamps.size(), 12u);
+  EXPECT_EQ(stamps[0], 0);
+  // The first two frames are grabbed back to back; from then on frame k is
+  // due (k - 1) x 40 ms after the first.
+  EXPECT_LT(stamps[1], stamps[2]);
+  for (size_t k = 2; k < stamps.size(); ++k) {
+    EXPECT_GT(stamps[k], stamps[k - 1]);
+    EXPECT_NEAR(stamps[k] - stamps[2], static_cast<int64_t>(k - 2) * 40000, 20000) << "frame " << k;
+  }
+}
+
+TEST_F(ScreenGrabTest, AStallLosesFramesAndShowsInTheStamps) {
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(
+      input.Open("video=0", {{"video_size", "64x48"}, {"capture_flags", "0"}, {"framerate", "25"}}),
+      0);
+  const std::vector<int64_t> before = ReadStamps(input, 4);
+  ASSERT_EQ(before.size(), 4u);
+  {
+    TXvfbStall stall(*FXvfb);
+    SleepFor(std::chrono::milliseconds(1000));
+  }
+  std::vector<int64_t> stamps = ReadStamps(input, 30);
+  ASSERT_EQ(stamps.size(), 30u);
+  stamps.insert(stamps.begin(), before.back());
+  int64_t jump = 0;
+  for (size_t k = 1; k < stamps.size(); ++k)
+    jump = std::max(jump, stamps[k] - stamps[k - 1]);
+
+  const std::string line = log.Find("We lost ");
+  ASSERT_FALSE(line.empty()) << log.Text();
+  EXPECT_NE(line.find("frames. It might be caused by paused or bad performance or frame rate is "
+                      "too high."),
+            std::string::npos);
+  const int lost = std::atoi(line.c_str() + 8);
+  EXPECT_GE(lost, 20);
+  EXPECT_LE(lost, 60);
+  EXPECT_GE(jump, 900000);
+  // The frames the message counts are the frames missing from the gap.
+  EXPECT_NEAR(jump, (lost + 1) * 40000, 80000) << "lost " << lost;
+}
+
+TEST_F(ScreenGrabTest, PauseFlagStopsFramesAndSoundUntilItClears) {
+  auto flag = std::make_shared<std::atomic<int32_t>>(0);
+  const int32_t handle = RegisterCapturePauseFlag(flag);
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("video=0:audio=-1", {{"video_size", "64x48"},
+                                            {"capture_flags", "0"},
+                                            {"framerate", "25"},
+                                            {"pause_pointer", std::to_string(handle)}}),
+            0)
+      << log.Text();
+  UnregisterCapturePauseFlag(handle); // the open device keeps its flag
+  std::vector<int64_t> before = ReadStamps(input, 3);
+  ASSERT_EQ(before.size(), 3u);
+
+  flag->store(1);
+  SleepFor(std::chrono::milliseconds(100));
+  input.Drain();                            // what was under way when the flag went up
+  SleepFor(std::chrono::milliseconds(800)); // more than two sound buffers' time
+  EXPECT_EQ(input.Drain(), 0) << "nothing is queued while paused";
+  EXPECT_EQ(log.Count("We lost "), 0) << log.Text();
+
+  flag->store(0);
+  TPacketPtr packet;
+  ASSERT_TRUE(input.NextPacket(0, packet));
+  EXPECT_GE(packet->pts - before.back(), 800000);
+  ASSERT_EQ(ReadStamps(input, 3).size(), 3u);
+  // One message covers the pause: about 900 ms of frames.
+  const std::string line = log.Find("We lost ");
+  ASSERT_FALSE(line.empty()) << log.Text();
+  EXPECT_GE(std::atoi(line.c_str() + 8), 15) << line;
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+// Sound through real ALSA (the test configuration's tone device): packet
+// sizes, stamps paced by the device's clock, the samples themselves, sound
+// before the first frame, and a system without recording devices.
+#include "AlsaTestConfig.h"
+#include "CaptureTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+// 16384 stereo s16 frames at 44100 Hz.
+constexpr int64_t kBufferMicroseconds = 16384 * int64_t{1000000} / kToneRate;
+
+class WaveCaptureTest : public TCaptureTest {};
+
+struct TSizeCase {
+  const char* Label;
+  TOptionList Options;
+  int PacketSize;
+};
+void PrintTo(const TSizeCase& ACase, std::ostream* AStream) {
+  *AStream << ACase.Label;
+}
+
+class WavePacketSizeTest : public WaveCaptureTest,
+                           public ::testing::WithParamInterface<TSizeCase> {};
+
+TEST_P(WavePacketSizeTest, IsTheBufferSizeInWholeSampleFrames) {
+  const TSizeCase& c = GetParam();
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("audio=-1", c.Options), 0) << log.Text();
+  TPacketPtr packet;
+  ASSERT_TRUE(input.NextPacket(0, packet)) << log.Text();
+  EXPECT_EQ(packet->size, c.PacketSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, WavePacketSizeTest,
+    ::testing::Values(TSizeCase{"Default", {}, 65536},
+                      TSizeCase{"PartFrameCutOff", {{"wavebufsize", "65535"}}, 65532},
+                      TSizeCase{"ZeroIsDefault", {{"wavebufsize", "0"}}, 65536},
+                      TSizeCase{"MonoS16", {{"channels", "1"}, {"wavebufsize", "1001"}}, 1000},
+                      TSizeCase{"MonoU8",
+                                {{"channels", "1"},
+                                 {"sample_fmt", "u8"},
+                                 {"sample_rate", "8000"},
+                                 {"wavebufsize", "4000"}},
+                                4000}),
+    [](const auto& AInfo) { return std::string(AInfo.param.Label); });
+
+TEST_F(WaveCaptureTest, PacketsArePacedByTheClockAndCarryTheTone) {
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("audio=-1", {}), 0) << log.Text();
+  std::vector<int64_t> stamps, offsets;
+  std::vector<steady_clock::time_point> arrivals;
+  TPacketPtr packet;
+  while (stamps.size() < 4 && input.NextPacket(0, packet)) {
+    arrivals.push_back(steady_clock::now());
+    stamps.push_back(packet->pts);
+    offsets.push_back(FindInTone(packet->data, packet->size));
+  }
+  ASSERT_EQ(stamps.size(), 4u) << log.Text();
+  // Without video, the first buffer kept defines time zero.
+  EXPECT_EQ(stamps[0], 0);
+  ASSERT_GE(offsets[0], 0) << "the samples are the tone's";
+  EXPECT_EQ(offsets[0] % 16384, 0);
+  for (size_t k = 1; k < stamps.size(); ++k) {
+    EXPECT_EQ(offsets[k], offsets[0] + static_cast<int64_t>(k) * 16384) << "packet " << k;
+    // Never ahead of the clock; late only by what a loaded machine costs.
+    EXPECT_GE(stamps[k], static_cast<int64_t>(k) * kBufferMicroseconds - 20000) << "packet " << k;
+    EXPECT_LT(stamps[k], static_cast<int64_t>(k) * kBufferMicroseconds + 1000000);
+  }
+  EXPECT_GE(arrivals[3] - arrivals[0], milliseconds(3 * kBufferMicroseconds / 1000 - 30));
+}
+
+TEST_F(WaveCaptureTest, SoundBeforeTheFirstFrameIsDropped) {
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("video=0:audio=-1",
+                       {{"video_size", "64x48"}, {"capture_flags", "0"}, {"framerate", "25"}},
+                       AVFMT_FLAG_NONBLOCK),
+            0)
+      << log.Text();
+  {
+    // The first frame cannot be grabbed while the server stands still, but
+    // the sound keeps coming.
+    TXvfbStall stall(*FXvfb);
+    TPacketPtr packet = NewPacket();
+    EXPECT_EQ(input.ReadPacket(packet.get()), AVERROR(EAGAIN));
+    SleepFor(milliseconds(1200));
+  }
+  TPacketPtr video, audio;
+  ASSERT_TRUE(input.NextPacket(0, video)) << log.Text();
+  EXPECT_EQ(video->pts, 0);
+  ASSERT_TRUE(input.NextPacket(1, audio)) << log.Text();
+  EXPECT_GT(audio->pts, 0);
+  EXPECT_LT(audio->pts, kBufferMicroseconds + 1000000);
+  // At least the buffers of the first two thirds of the stall went.
+  EXPECT_GE(FindInTone(audio->data, audio->size), 2 * 16384);
+}
+
+TEST_F(WaveCaptureTest, NoRecordingDeviceFailsTheOpen) {
+  TNoSoundDevices none;
+  auto openFails = [](const char* name) {
+    TLogCapture log;
+    TCaptureInput input;
+    EXPECT_EQ(input.Open(name, {{"capture_flags", "+showframe"}}), AVERROR(EIO)) << name;
+    EXPECT_TRUE(log.Contains("No wave audio recording devices found.")) << log.Text();
+  };
+  // A first open lets the libraries and the sanitizers start what they keep
+  // for the whole process; only what the later opens leave counts.
+  openFails("video=0:audio=-1");
+  const TResourceCounts before = CountResources();
+  for (const char* name : {"audio=-1", "video=0:audio=-1", "audio=0"}) openFails(name);
+  EXPECT_EQ(CountResources(), before);
+}
+
+} // namespace
