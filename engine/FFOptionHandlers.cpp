@@ -1,11 +1,15 @@
-// The option handlers (see FFOptionHandlers.h). Those whose behaviour needs
-// stages the engine does not have yet (maps, targets, presets, progress
-// output, complex filter graphs...) fail with a clear "not supported yet"
-// rather than drop the option silently.
+// The option handlers (see FFOptionHandlers.h), but for those that act on
+// the whole process (FFProcessOptions.cpp) and the presets (FFPresets.cpp).
 #include "FFOptionHandlers.h"
 
+#include "FFErrors.h"
+#include "FFFilterGraph.h"
 #include "FFLog.h"
 #include "FFOptions.h"
+#include "FFPresets.h"
+#include "FFStreamMaps.h"
+#include "FFTargets.h"
+#include "FFText.h"
 #include "FFValues.h"
 #include "FFmpegOpt.h"
 #include "LibAV.h"
@@ -24,10 +28,18 @@ std::string Quoted(const char* AText) {
   return std::string("\"") + (AText ? AText : "") + "\"";
 }
 
-int NotSupportedYet(TCustomFFmpegOpt& ATask, const char* AName) {
-  ATask.LastOptionError() = "option " + Quoted(AName) + " is not supported yet";
+// A per-file option met while the global group is applied.
+int NeedsFile(TCustomFFmpegOpt& ATask, const char* AName) {
+  ATask.LastOptionError() = "Option " + Quoted(AName) + " needs a file";
   FFLogger().Log(&ATask, TLogLevel::llError, ATask.LastOptionError());
-  return AVERROR(ENOSYS);
+  return AVERROR(EINVAL);
+}
+
+// The option's error: LastOptionError := AText, logged at llError.
+int OptionError(TCustomFFmpegOpt& ATask, const std::string& AText, int ACode = AVERROR(EINVAL)) {
+  ATask.LastOptionError() = AText;
+  FFLogger().Log(&ATask, TLogLevel::llError, AText);
+  return ACode;
 }
 
 int Rename(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* ANewName,
@@ -38,17 +50,8 @@ int Rename(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* ANewN
 // Sets a library option straight into the file group's codec dictionary.
 int SetCodecOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AKey,
                    const char* AValue) {
-  if (!AOptions || !AOptions->Group) return NotSupportedYet(ATask, AKey);
+  if (!AOptions || !AOptions->Group) return NeedsFile(ATask, AKey);
   return AOptions->Group->CodecOpts.Set(AKey, AValue);
-}
-
-// A whole decimal number, as strtol reads one.
-bool ReadDecimal(const char* AText, long& AValue) {
-  if (!AText || !*AText) return false;
-  const char* end = AText + std::strlen(AText);
-  const char* begin = *AText == '+' ? AText + 1 : AText;
-  const auto [stop, error] = std::from_chars(begin, end, AValue);
-  return error == std::errc() && stop == end;
 }
 
 // Seconds (with "." as the decimal separator) applied as microseconds.
@@ -65,16 +68,6 @@ int ApplySeconds(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*
   const std::string microseconds = std::to_string(std::llround(seconds * 1000000.0));
   return Rename(ATask, AOptions, AMicrosecondOption, microseconds.c_str());
 }
-
-struct TLogLevelName {
-  const char* Name;
-  int Level;
-};
-const TLogLevelName kLogLevels[] = {
-    {"quiet", AV_LOG_QUIET},     {"panic", AV_LOG_PANIC},     {"fatal", AV_LOG_FATAL},
-    {"error", AV_LOG_ERROR},     {"warning", AV_LOG_WARNING}, {"info", AV_LOG_INFO},
-    {"verbose", AV_LOG_VERBOSE}, {"debug", AV_LOG_DEBUG},
-};
 
 } // namespace
 
@@ -106,45 +99,6 @@ int OptSameQ(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const
                             "option.";
   FFLogger().Log(&ATask, TLogLevel::llWarning, ATask.LastOptionError());
   return AVERROR(EINVAL);
-}
-
-// ---- Log level, allocation limit, CPU features ----------------------------------
-
-int ApplyLogLevel(TCustomFFmpegOpt& ATask, const char* AValue) {
-  const char* value = AValue ? AValue : "";
-  for (const TLogLevelName& level : kLogLevels)
-    if (std::strcmp(level.Name, value) == 0) {
-      FFLogger().SetLogLevel(LogLevelOf(level.Level));
-      return 0;
-    }
-  long number = 0;
-  if (ReadDecimal(value, number) && number >= INT32_MIN && number <= INT32_MAX) {
-    FFLogger().SetLogLevel(LogLevelOf(static_cast<int>(number)));
-    return 0;
-  }
-  std::string text =
-      std::string("Invalid loglevel \"") + value + "\". Possible levels are numbers or:\r\n";
-  std::string logged =
-      std::string("Invalid loglevel \"") + value + "\". Possible levels are numbers or:\n";
-  for (const TLogLevelName& level : kLogLevels) {
-    text += Quoted(level.Name) + "\r\n";
-    logged += Quoted(level.Name) + "\n";
-  }
-  ATask.LastOptionError() = text;
-  AV.av_log(nullptr, AV_LOG_ERROR, "%s", logged.c_str());
-  return AVERROR(EINVAL);
-}
-
-int OptLogLevel(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
-  return ApplyLogLevel(ATask, AValue);
-}
-
-int OptMaxAlloc(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
-}
-
-int OptCpuFlags(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
 }
 
 // ---- Renamed options ------------------------------------------------------------
@@ -254,7 +208,7 @@ int OptVsync(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char*
   // A number counts only while the method is still automatic.
   if (ATask.VideoSyncMethod != -1) return 0;
   long number = 0;
-  if (ReadDecimal(value, number) && ((number >= -1 && number <= 2) || number == 255)) {
+  if (ParseWholeDecimal(value, number) && ((number >= -1 && number <= 2) || number == 255)) {
     ATask.VideoSyncMethod = static_cast<int>(number);
     return 0;
   }
@@ -271,34 +225,112 @@ int OptDeinterlace(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName,
   return 0;
 }
 
-int OptVideoChannel(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+// ---- Old names of device options ----------------------------------------------------
+
+namespace {
+
+// The file group was finished before its options are applied, so a library
+// option set the usual way now would be lost: it takes the preset road into
+// the file group's dictionaries. Only a library (a capture device) that has
+// the option takes it.
+int ApplyRenamedLibraryOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions,
+                              const char* AWarning, const char* AKey, const char* AValue) {
+  FFLogger().Log(&ATask, TLogLevel::llWarning, AWarning);
+  return ApplyPresetLibraryOption(ATask, AOptions, AKey, AValue ? AValue : "");
 }
 
-int OptVideoStandard(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+// The text after the first ":" of AName, with the ":", or empty.
+std::string SpecifierPart(const char* AName) {
+  const char* colon = std::strchr(AName, ':');
+  return colon ? colon : "";
 }
 
-int OptChannelLayout(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+} // namespace
+
+int OptVideoChannel(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+                    const char* AValue) {
+  return ApplyRenamedLibraryOption(ATask, AOptions, "This option is deprecated, use -channel.",
+                                   "channel", AValue);
 }
 
-int OptTimecode(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+int OptVideoStandard(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+                     const char* AValue) {
+  return ApplyRenamedLibraryOption(ATask, AOptions, "This option is deprecated, use -standard.",
+                                   "standard", AValue);
 }
 
-int OptRecordingTimestamp(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName,
-                          const char*) {
-  return NotSupportedYet(ATask, AName);
+// ---- Channel layout, time code, recording time -----------------------------------------
+
+int OptChannelLayout(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+                     const char* AValue) {
+  const char* value = AValue ? AValue : "";
+  AVChannelLayout layout{};
+  if (AV.av_channel_layout_from_string(&layout, value) < 0)
+    return OptionError(ATask, FormatText("Unknown channel layout: %s", value));
+  char description[256] = "";
+  AV.av_channel_layout_describe(&layout, description, sizeof description);
+  const int channels = layout.nb_channels;
+  AV.av_channel_layout_uninit(&layout);
+  // The libraries take a layout by its description now; the channel count
+  // follows it, for the same streams.
+  const std::string specifier = SpecifierPart(AName);
+  const int result =
+      ApplyPresetLibraryOption(ATask, AOptions, ("ch_layout" + specifier).c_str(), description);
+  if (result < 0) return result;
+  const int applied =
+      Rename(ATask, AOptions, ("ac" + specifier).c_str(), std::to_string(channels).c_str());
+  return applied < 0 ? applied : 0;
 }
+
+int OptTimecode(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+                const char* AValue) {
+  const char* value = AValue ? AValue : "";
+  const std::string tag = std::string("timecode=") + value;
+  if (Rename(ATask, AOptions, "metadata:g", tag.c_str()) >= 0 && AOptions && AOptions->Group)
+    AOptions->Group->CodecOpts.Set("gop_timecode", value);
+  return 0;
+}
+
+namespace {
+
+// Microseconds to whole seconds, halves away from zero.
+int64_t RoundToSeconds(int64_t AMicroseconds) {
+  int64_t seconds = AMicroseconds / 1000000;
+  const int64_t rest = AMicroseconds % 1000000;
+  if (rest >= 500000) ++seconds;
+  if (rest <= -500000) --seconds;
+  return seconds;
+}
+
+} // namespace
+
+int OptRecordingTimestamp(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+                          const char* AValue) {
+  const int64_t seconds = RoundToSeconds(ParseTimeOption(AName, AValue ? AValue : "", false));
+  // The libraries read creation_time as ISO 8601 in UTC; a local time with
+  // a zone suffix would not be understood.
+  const std::time_t time = static_cast<std::time_t>(seconds);
+  std::tm utc{};
+  char text[64];
+  if (!gmtime_r(&time, &utc) ||
+      !std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc))
+    return OptionError(ATask, FormatText("Invalid date \"%s\"", AValue ? AValue : ""));
+  const int result =
+      Rename(ATask, AOptions, "metadata", (std::string("creation_time=") + text).c_str());
+  FFLogger().Log(
+      &ATask, TLogLevel::llWarning,
+      FormatText("%s is deprecated, set the \"creation_time\" metadata tag instead.", AName));
+  return result < 0 ? result : 0;
+}
+
+// ---- Statistics and progress outputs ------------------------------------------------------
 
 int OptVStats(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char*) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char name[32];
-  std::snprintf(name, sizeof name, "vstats_%02d%02d%02d.log", local.tm_hour, local.tm_min,
-                local.tm_sec);
+  std::strftime(name, sizeof name, "vstats_%H%M%S.log", &local);
   ATask.VStatsFileName = name;
   return 0;
 }
@@ -308,40 +340,95 @@ int OptVStatsFile(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const 
   return 0;
 }
 
-int OptProgress(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+int OptProgress(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
+  const std::string value = AValue ? AValue : "";
+  const std::string url = value == "-" ? "pipe:" : value;
+  AVIOContext* output = nullptr;
+  ATask.StartWriteTimer();
+  const int result =
+      AV.avio_open2(&output, url.c_str(), AVIO_FLAG_WRITE, &ATask.WriteInterrupt, nullptr);
+  ATask.StopWriteTimer();
+  if (result < 0)
+    return OptionError(ATask,
+                       FormatText("Failed to open progress URL \"%s\": %s", url.c_str(),
+                                  ErrorToString("", result).c_str()),
+                       result);
+  ATask.ProgressOutput.reset(output);
+  return 0;
 }
+
+// ---- Attachments, complex graphs, stream ids ----------------------------------------------
 
 int OptAttach(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
               const char* AValue) {
-  if (!AOptions) return NotSupportedYet(ATask, AName);
+  if (!AOptions) return NeedsFile(ATask, AName);
   AOptions->Attachments.emplace_back(AValue ? AValue : "");
   return 0;
 }
 
-int OptFilterComplex(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+int OptFilterComplex(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
+  try {
+    auto graph = std::make_unique<TFilterGraph>();
+    graph->Index = static_cast<int>(ATask.FilterGraphs.size());
+    graph->GraphDesc = AValue ? AValue : "";
+    ATask.FilterGraphs.push_back(std::move(graph));
+  } catch (const std::bad_alloc&) {
+    return AVERROR(ENOMEM);
+  }
+  return 0;
 }
 
-int OptMap(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+int OptStreamId(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+                const char* AValue) {
+  if (!AOptions) return NeedsFile(ATask, AName);
+  const std::string value = AValue ? AValue : "";
+  const size_t colon = value.find(':');
+  const std::string indexText = value.substr(0, colon);
+  const std::string idText = colon == std::string::npos ? "" : value.substr(colon + 1);
+  long index = 0, id = 0;
+  if (colon == std::string::npos || !ParseWholeDecimal(indexText.c_str(), index) ||
+      !ParseWholeDecimal(idText.c_str(), id))
+    return OptionError(
+        ATask,
+        FormatText("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
+                   value.c_str(), AName));
+  const char* const kRange = "The value for \"%s\" was \"%s\" which is not within %d - %d";
+  if (index < 0 || index > 1023)
+    return OptionError(ATask, FormatText(kRange, "streamid", indexText.c_str(), 0, 1023));
+  if (id < 0 || id > INT32_MAX)
+    return OptionError(ATask, FormatText(kRange, "streamid", idText.c_str(), 0, INT32_MAX));
+  std::vector<int>& map = AOptions->StreamIdMap;
+  if (map.size() <= static_cast<size_t>(index)) map.resize(static_cast<size_t>(index) + 1);
+  map[static_cast<size_t>(index)] = static_cast<int>(id);
+  return 0;
 }
 
-int OptMapChannel(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+// ---- Options that look at the task's inputs -----------------------------------------------
+
+int OptMap(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+           const char* AValue) {
+  if (!AOptions) return NeedsFile(ATask, AName);
+  const std::vector<AVFormatContext*> inputs = ATask.InputContexts();
+  ApplyStreamMap(ATask, *AOptions, inputs, AValue ? AValue : "");
+  return 0;
 }
 
-int OptTarget(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+int OptMapChannel(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+                  const char* AValue) {
+  if (!AOptions) return NeedsFile(ATask, AName);
+  const std::vector<AVFormatContext*> inputs = ATask.InputContexts();
+  ApplyAudioChannelMap(ATask, *AOptions, inputs, AValue ? AValue : "");
+  return 0;
 }
 
-int OptPreset(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
+int OptTarget(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+              const char* AValue) {
+  if (!AOptions) return NeedsFile(ATask, AName);
+  const std::vector<AVFormatContext*> inputs = ATask.InputContexts();
+  return ApplyTarget(ATask, *AOptions, inputs, AValue ? AValue : "");
 }
 
-int OptStreamId(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  return NotSupportedYet(ATask, AName);
-}
+// ---- The task's own video-hook handlers ------------------------------------------------------
 
 int CallOptVHook(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
                  const char* AValue) {
@@ -351,14 +438,4 @@ int CallOptVHook(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*
 int CallOptVideoHookBitsPixel(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
                               const char* AValue) {
   return ATask.OptVideoHookBitsPixel(AOptions, AName, AValue);
-}
-
-// ---- Presets ------------------------------------------------------------------------
-
-int TCustomFFmpegOpt::ParsePresets(TOptionsContext&, const std::string& APresets,
-                                   const std::string&) {
-  if (APresets.empty()) return 0;
-  LastOptionError() = "presets are not supported yet";
-  FFLogger().Log(this, TLogLevel::llError, LastOptionError());
-  return AVERROR(ENOSYS);
 }

@@ -14,6 +14,8 @@ TOptionHandlerFunction OptIgnored, OptUnsupported, OptHookSwitch, OptSameQ;
 
 // The logger's level, the allocation limit, the CPU features.
 TOptionHandlerFunction OptLogLevel, OptMaxAlloc, OptCpuFlags;
+// The smallest "-max_alloc" taken, in bytes.
+inline constexpr long kMinMaxAlloc = 1L << 20;
 // Sets the logger's level from a level name or the libraries' number; -22
 // with the last option error set for anything else.
 int ApplyLogLevel(TCustomFFmpegOpt& ATask, const char* AValue);

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <system_error>
@@ -95,6 +96,14 @@ double ParseDoubleOption(const std::string& AName, const std::string& AValue) {
   double result = 0;
   if (!ReadDouble(AValue, result)) RaiseExpected("double", AName, AValue);
   return result;
+}
+
+bool ParseWholeDecimal(const char* AText, long& AValue) {
+  if (!AText || !*AText) return false;
+  const char* end = AText + std::strlen(AText);
+  const char* begin = *AText == '+' ? AText + 1 : AText;
+  const auto [stop, error] = std::from_chars(begin, end, AValue);
+  return error == std::errc() && stop == end;
 }
 
 int64_t ParseTimeOption(const std::string& AName, const std::string& AValue, bool AIsDuration) {

@@ -19,6 +19,9 @@ int ParseIntOption(const std::string& AName, const std::string& AValue);
 int64_t ParseInt64Option(const std::string& AName, const std::string& AValue);
 float ParseFloatOption(const std::string& AName, const std::string& AValue);
 double ParseDoubleOption(const std::string& AName, const std::string& AValue);
+// A whole decimal number with an optional sign, nothing else; false when
+// the text is not one or does not fit.
+bool ParseWholeDecimal(const char* AText, long& AValue);
 // Microseconds, by the libraries' time syntax (a duration or a date).
 int64_t ParseTimeOption(const std::string& AName, const std::string& AValue, bool AIsDuration);
 

@@ -4,6 +4,7 @@
 // a task that open its files and run its conversion.
 #pragma once
 
+#include "FFFilterGraph.h"
 #include "FFOptionTable.h"
 #include "FFmpegException.h"
 
@@ -11,12 +12,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavformat/avio.h>
 }
 
 struct AVDictionary;
+struct AVFormatContext;
 class TFFOptions;
 
 // Closes with avio_closep.
@@ -85,6 +88,12 @@ public:
   int DoPsnr = 0;                   // psnr
   int InputSync = 0;                // isync
   TAVIOOutput ProgressOutput;       // progress
+  // The complex filter graphs ("filter_complex"), in the order given.
+  std::vector<std::unique_ptr<TFilterGraph>> FilterGraphs;
+
+  // The format contexts of the inputs opened so far, by input index: "-map",
+  // "-map_channel" and "-target" look at their streams.
+  virtual std::vector<AVFormatContext*> InputContexts() const { return {}; }
 
   // ---- Options ----
   // Binds the option table; nothing when it is bound already.

@@ -8,6 +8,7 @@
 #include "LibAV.h"
 #include "LibAVForTests.h"
 #include "LogCapture.h"
+#include "ParseFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -21,51 +22,6 @@
 namespace {
 
 const std::string kInvalid = "Invalid argument / Invalid data found when processing input";
-using TStrings = std::vector<std::string>;
-
-// The options of a group, as "key=value".
-TStrings Keys(const TOptionGroup& AGroup) {
-  TStrings keys;
-  for (const TParsedOption& option : AGroup.Options)
-    keys.push_back(option.Key + "=" + option.Value);
-  return keys;
-}
-
-// The entries of a dictionary in order, as "key=value".
-TStrings Entries(const TDictionary& ADict) {
-  TStrings entries;
-  const AVDictionaryEntry* entry = nullptr;
-  while ((entry = AV.av_dict_get(ADict.Get(), "", entry, AV_DICT_IGNORE_SUFFIX)))
-    entries.push_back(std::string(entry->key) + "=" + entry->value);
-  return entries;
-}
-
-class OptionParser : public testing::Test {
-protected:
-  void SetUp() override {
-    LoadLibAVForTest();
-    Log = std::make_unique<TLogCapture>(TLogLevel::llInfo);
-    Task.InitOptionTable();
-    Task.InitOptionsContext(Options);
-  }
-  void TearDown() override {
-    Task.FreeOptionsContext(Options);
-    Log.reset();
-  }
-  // Each parse starts from a fresh record, as each open call does.
-  int Parse(const std::string& AText, bool AStrict = true, const std::string& APresets = "") {
-    Task.FreeOptionsContext(Options);
-    Task.InitOptionsContext(Options);
-    Task.StrictOptions = AStrict;
-    return Task.ParseOptions(Options, AText, "file.avi", APresets);
-  }
-  TOptionGroup& FileGroup() { return Task.FFOptions().FileGroup; }
-  TOptionGroup& GlobalGroup() { return Task.FFOptions().GlobalGroup; }
-
-  TCustomFFmpegOpt Task;
-  TOptionsContext Options;
-  std::unique_ptr<TLogCapture> Log;
-};
 
 // ---- Whole parses, table-driven -------------------------------------------------------
 
@@ -276,9 +232,10 @@ INSTANTIATE_TEST_SUITE_P(
                      ASSERT_EQ(o.QScale.size(), 1u);
                      EXPECT_EQ(o.QScale[0].Specifier, "v");
                    }},
-        TParseCase{"HandlerStillToCome", "-map 0:v", true, AVERROR(ENOSYS),
-                   "option \"map\" is not supported yet\r\nFailed to set value \"0:v\" for option "
-                   "\"map\"\r\nFunction not implemented",
+        TParseCase{"HandlerFailureNamesTheValue", "-streamid 7", true, -22,
+                   "Invalid value \"7\" for option \"streamid\", required syntax is "
+                   "\"index:value\"\r\nFailed to set value \"7\" for option \"streamid\"\r\n" +
+                       kInvalid,
                    nullptr}),
     [](const testing::TestParamInfo<TParseCase>& AInfo) {
       return std::string(AInfo.param.Name) + (AInfo.param.Strict ? "" : "_");
@@ -347,13 +304,6 @@ TEST_F(OptionParser, DebugOptionRaisesTheLogLevel) {
   ASSERT_EQ(Parse("-debug mb_type"), 0);
   EXPECT_EQ(Log->Logger().LogLevel(), TLogLevel::llDebug);
   EXPECT_EQ(Entries(FileGroup().CodecOpts), TStrings{"debug=mb_type"});
-}
-
-TEST_F(OptionParser, PresetsRunBetweenTheGroupsAndFailClearlyUntilSupported) {
-  EXPECT_EQ(Parse("", true, ""), 0);
-  EXPECT_EQ(Parse("-an", true, "vcodec=mpeg4"), AVERROR(ENOSYS));
-  EXPECT_EQ(Task.LastErrMsg, "presets are not supported yet\r\nFunction not implemented");
-  EXPECT_EQ(Options.AudioDisable, 0) << "the file group follows the presets";
 }
 
 // ---- The task's option errors -------------------------------------------------------
