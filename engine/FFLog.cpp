@@ -1,5 +1,6 @@
 // The logger and the libraries' log callback (see FFLog.h).
 #include "FFLog.h"
+#include "FFText.h"
 
 #include "LibAV.h"
 #include "MainThread.h"
@@ -164,12 +165,7 @@ void TFFLogger::LogFmt(void* ASender, TLogLevel ALevel, const char* AFormat, ...
   if (FMuted || ALevel > FLogLevel.load()) return;
   va_list args;
   va_start(args, AFormat);
-  va_list probe;
-  va_copy(probe, args);
-  const int length = std::vsnprintf(nullptr, 0, AFormat, probe);
-  va_end(probe);
-  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, AFormat, args);
+  const std::string text = VFormatText(AFormat, args);
   va_end(args);
   Deliver(ASender, CurrentThreadId(), ALevel, text);
 }

@@ -5,15 +5,26 @@
 #include <cstdio>
 #include <string>
 
-[[gnu::format(printf, 1, 2)]] inline std::string FormatText(const char* AFormat, ...) {
-  va_list args;
-  va_start(args, AFormat);
+// AArgs is left as it came; the caller still ends it.
+inline std::string VFormatText(const char* AFormat, va_list AArgs) {
   va_list probe;
-  va_copy(probe, args);
+  va_copy(probe, AArgs);
   const int length = std::vsnprintf(nullptr, 0, AFormat, probe);
   va_end(probe);
   std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, AFormat, args);
+  if (length > 0) {
+    va_list args;
+    va_copy(args, AArgs);
+    std::vsnprintf(text.data(), text.size() + 1, AFormat, args);
+    va_end(args);
+  }
+  return text;
+}
+
+[[gnu::format(printf, 1, 2)]] inline std::string FormatText(const char* AFormat, ...) {
+  va_list args;
+  va_start(args, AFormat);
+  std::string text = VFormatText(AFormat, args);
   va_end(args);
   return text;
 }

@@ -4,6 +4,7 @@
 #include "FFmpegOpt.h"
 
 #include "FFLog.h"
+#include "FFText.h"
 #include "FFOptions.h"
 #include "LibAV.h"
 
@@ -82,12 +83,7 @@ void TCustomFFmpegOpt::FatalError(const std::string& AText) {
 void TCustomFFmpegOpt::FatalErrorFmt(const char* AFormat, ...) {
   va_list args;
   va_start(args, AFormat);
-  va_list probe;
-  va_copy(probe, args);
-  const int length = std::vsnprintf(nullptr, 0, AFormat, probe);
-  va_end(probe);
-  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, AFormat, args);
+  const std::string text = VFormatText(AFormat, args);
   va_end(args);
   FatalError(text);
 }

@@ -3,6 +3,7 @@
 // and readers of the groups and dictionaries the parse fills.
 #pragma once
 
+#include "DictionaryText.h"
 #include "FFOptions.h"
 #include "FFmpegOpt.h"
 #include "LibAV.h"
@@ -15,23 +16,12 @@
 #include <string>
 #include <vector>
 
-using TStrings = std::vector<std::string>;
-
 // The options of a group, as "key=value".
 inline TStrings Keys(const TOptionGroup& AGroup) {
   TStrings keys;
   for (const TParsedOption& option : AGroup.Options)
     keys.push_back(option.Key + "=" + option.Value);
   return keys;
-}
-
-// The entries of a dictionary in order, as "key=value".
-inline TStrings Entries(const TDictionary& ADict) {
-  TStrings entries;
-  const AVDictionaryEntry* entry = nullptr;
-  while ((entry = AV.av_dict_get(ADict.Get(), "", entry, AV_DICT_IGNORE_SUFFIX)))
-    entries.push_back(std::string(entry->key) + "=" + entry->value);
-  return entries;
 }
 
 // A task whose inputs are whatever format contexts the test hands it.

@@ -2,6 +2,7 @@
 // matching entry wins, codec options reach only the streams they name, codec
 // names resolve to decoders and encoders, layouts are guessed, outputs are
 // not overwritten by mistake and attachments land only where they should.
+#include "DictionaryText.h"
 #include "FFStreamOptions.h"
 #include "FFmpegOpt.h"
 #include "SyntheticFormats.h"
@@ -17,16 +18,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-using TEntries = std::map<std::string, std::string>;
-
-TEntries EntriesOf(const AVDictionary* ADict) {
-  TEntries result;
-  const AVDictionaryEntry* entry = nullptr;
-  while (ADict && (entry = AV.av_dict_get(ADict, "", entry, AV_DICT_IGNORE_SUFFIX)))
-    result[entry->key] = entry->value;
-  return result;
-}
 
 TDictionary DictionaryOf(const TEntries& AEntries) {
   TDictionary dict;

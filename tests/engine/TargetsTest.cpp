@@ -1,5 +1,6 @@
 // "-target": the options each target and norm sets, the norm guessed from
 // the inputs' frame rates, and the failures.
+#include "DictionaryText.h"
 #include "FFOptions.h"
 #include "FFTargets.h"
 #include "FFmpegOpt.h"
@@ -10,16 +11,6 @@
 #include <map>
 
 namespace {
-
-using TEntries = std::map<std::string, std::string>;
-
-TEntries EntriesOf(const AVDictionary* ADict) {
-  TEntries result;
-  const AVDictionaryEntry* entry = nullptr;
-  while (ADict && (entry = AV.av_dict_get(ADict, "", entry, AV_DICT_IGNORE_SUFFIX)))
-    result[entry->key] = entry->value;
-  return result;
-}
 
 // The value of the last entry for every stream (specifier ASpec), or "".
 template <class T> T Last(const TSpecifierOptList<T>& AList, const char* ASpec = "") {
