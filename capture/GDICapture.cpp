@@ -224,12 +224,31 @@ bool ParseOffset(const char* AText, int& AX, int& AY) {
   return number(end + 1, end, AY) && *end == '\0';
 }
 
+// The libraries refuse a rate or a size of zero or less just as they refuse
+// text that is none at all; these tell the two apart, whose messages differ.
+bool IsRateOfNoSpeed(const char* AText) {
+  AVRational rate{0, 1};
+  return AV.av_parse_ratio(&rate, AText, 1001000, AV_LOG_MAX_OFFSET, nullptr) >= 0 &&
+         (rate.num <= 0 || rate.den <= 0);
+}
+bool IsSizeOfNoArea(const char* AText) {
+  char* end = nullptr;
+  const long width = std::strtol(AText, &end, 10);
+  if (end == AText || *end != 'x') return false;
+  const char* heightText = end + 1;
+  const long height = std::strtol(heightText, &end, 10);
+  return end != heightText && *end == '\0' && (width <= 0 || height <= 0);
+}
+
 // Video options into the request and the frame rate; 0 or AVERROR(EINVAL).
 int ParseVideoOptions(AVFormatContext* AContext, const TGdiCaptureContext& AOptions,
                       TScreenRequest& ARequest, AVRational& AFrameRate) {
   const char* rate = TextOf(AOptions.FrameRateText);
   if (AV.av_parse_video_rate(&AFrameRate, rate) < 0) {
-    AV.av_log(AContext, AV_LOG_ERROR, "Could not parse framerate \"%s\".\n", rate);
+    AV.av_log(AContext, AV_LOG_ERROR,
+              IsRateOfNoSpeed(rate) ? "Invalid frame rate \"%s\".\n"
+                                    : "Could not parse framerate \"%s\".\n",
+              rate);
     return AVERROR(EINVAL);
   }
   if (AFrameRate.num == 0 || AFrameRate.den == 0) {
@@ -238,7 +257,10 @@ int ParseVideoOptions(AVFormatContext* AContext, const TGdiCaptureContext& AOpti
   }
   if (const char* size = AOptions.VideoSizeText; size && *size) {
     if (AV.av_parse_video_size(&ARequest.RequestedWidth, &ARequest.RequestedHeight, size) < 0) {
-      AV.av_log(AContext, AV_LOG_ERROR, "Could not parse video size \"%s\".\n", size);
+      AV.av_log(AContext, AV_LOG_ERROR,
+                IsSizeOfNoArea(size) ? "Invalid frame size \"%s\".\n"
+                                     : "Could not parse video size \"%s\".\n",
+                size);
       return AVERROR(EINVAL);
     }
     if (ARequest.RequestedWidth <= 0 || ARequest.RequestedHeight <= 0) {

@@ -31,7 +31,8 @@ void TPacketQueue::LogDrop(uint64_t AFullness) const {
   AV.av_log(FLogContext, AV_LOG_ERROR, "real-time buffer %d%% full! frame dropped!\n", percent);
 }
 
-bool TPacketQueue::ShouldDropFrameLocked() {
+bool TPacketQueue::ShouldDropFrame() {
+  std::lock_guard lock(FLock);
   const uint64_t fullness = Fullness();
   ++FDropCounter;
   if (fullness < kDropScores[FDropCounter & 3]) return false;
@@ -39,19 +40,14 @@ bool TPacketQueue::ShouldDropFrameLocked() {
   return true;
 }
 
-bool TPacketQueue::ShouldDropFrame() {
-  std::lock_guard lock(FLock);
-  return ShouldDropFrameLocked();
-}
-
 bool TPacketQueue::Append(TPacketPtr APacket, TPacketKind AKind) {
   {
     std::lock_guard lock(FLock);
-    if (AKind == TPacketKind::pkVideo) {
-      if (ShouldDropFrameLocked()) return false;
-    } else if (const uint64_t fullness = Fullness(); fullness >= 100) {
-      LogDrop(fullness);
-      return false;
+    if (AKind == TPacketKind::pkAudio) {
+      if (const uint64_t fullness = Fullness(); fullness >= 100) {
+        LogDrop(fullness);
+        return false;
+      }
     }
     FBufferedBytes += APacket->size;
     FPackets.push_back(std::move(APacket));

@@ -19,7 +19,7 @@ struct TPacketFree {
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 
 enum class TPacketKind {
-  pkVideo, // dropped by the drop test's cycling thresholds
+  pkVideo, // queued as it comes: its producer ran ShouldDropFrame before the copy
   pkAudio  // dropped only when the queue is full, so sound is bounded too
 };
 
@@ -34,8 +34,8 @@ public:
   void SetLimit(unsigned AMaxPictureBuffer);
   uint64_t Limit() const;
 
-  // Appends APacket unless the drop rule refuses it; answers whether it was
-  // queued. Sets the packet event after an append.
+  // Appends APacket, a sound packet only while the queue is not full;
+  // answers whether it was queued. Sets the packet event after an append.
   bool Append(TPacketPtr APacket, TPacketKind AKind);
   // Moves the oldest packet into AOut; answers whether there was one. Resets
   // the packet event whether or not a packet was taken.
@@ -48,13 +48,13 @@ public:
 
   int64_t BufferedBytes() const;
   size_t Count() const;
-  // The drop test of a video frame about to be queued (takes the lock).
+  // The drop test of a video frame about to be copied and queued (takes the
+  // lock); a frame it refuses costs no copy.
   bool ShouldDropFrame();
 
 private:
   // Fullness in percent of the limit, with the lock held.
   uint64_t Fullness() const;
-  bool ShouldDropFrameLocked();
   void LogDrop(uint64_t AFullness) const;
 
   void* FLogContext;

@@ -3,6 +3,7 @@
 
 #include "WindowGeometry.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -44,6 +45,7 @@ int TScreenSource::Open(const TScreenRequest& ARequest) {
   }
   FStride = FLayout.Stride(FWidth);
   FFrameBytes = FStride * FHeight;
+  FVisible = {0, 0, FWidth, FHeight};
   std::string step;
   if (const int error = FImage.Create(FConnection.Get(), static_cast<size_t>(FFrameBytes), step)) {
     AV.av_log(FOwner, AV_LOG_ERROR, "CreateCompatibleBitmap() error %li\n",
@@ -116,7 +118,41 @@ int TScreenSource::ResourceCount() const {
 }
 
 int TScreenSource::Grab() {
-  return FImage.Grab(FDrawable, FRequest.OffsetX, FRequest.OffsetY, FWidth, FHeight);
+  const int error = FImage.Grab(FDrawable, FRequest.OffsetX, FRequest.OffsetY, FWidth, FHeight);
+  if (error == 0) FVisible = {0, 0, FWidth, FHeight};
+  // X answers BadMatch for a rectangle that is not wholly on the screen and
+  // within its window; a window that is dragged over the edge must not end
+  // the recording.
+  return error == XCB_MATCH ? GrabVisiblePart() : error;
+}
+
+int TScreenSource::GrabVisiblePart() {
+  xcb_connection_t* c = FConnection.Get();
+  const xcb_window_t root = FConnection.Root();
+  TXRect screen, source;
+  bool viewable = false;
+  // A window that is gone fails here, and so ends the capture.
+  if (const int error = WindowRect(c, root, root, screen)) return error;
+  if (const int error = WindowRect(c, root, FDrawable, source)) return error;
+  if (const int error = IsViewable(c, FDrawable, viewable)) return error;
+  // The captured rectangle in the drawable's coordinates, cut to the
+  // drawable and to the screen.
+  const int left = std::max({FRequest.OffsetX, 0, screen.X - source.X});
+  const int top = std::max({FRequest.OffsetY, 0, screen.Y - source.Y});
+  const int right =
+      std::min({FRequest.OffsetX + FWidth, source.Width, screen.X + screen.Width - source.X});
+  const int bottom =
+      std::min({FRequest.OffsetY + FHeight, source.Height, screen.Y + screen.Height - source.Y});
+  if (!viewable || right <= left || bottom <= top) {
+    FVisible = {};
+    return 0;
+  }
+  const int error = FImage.Grab(FDrawable, left, top, right - left, bottom - top);
+  // Moved again since its geometry was read: the frame repeats the last one.
+  if (error == XCB_MATCH) return 0;
+  if (error == 0)
+    FVisible = {left - FRequest.OffsetX, top - FRequest.OffsetY, right - left, bottom - top};
+  return error;
 }
 
 int TScreenSource::SourceOrigin(int& AX, int& AY) {
@@ -133,7 +169,9 @@ int TScreenSource::SourceOrigin(int& AX, int& AY) {
 
 void TScreenSource::CopyFrame(uint8_t* ADest, bool AStopped) {
   const uint8_t* source = FImage.Data();
-  if (FPixelFormat == AV_PIX_FMT_BGR0) {
+  if (FVisible.Width != FWidth || FVisible.Height != FHeight) {
+    CopyVisiblePart(ADest);
+  } else if (FPixelFormat == AV_PIX_FMT_BGR0) {
     const auto* from = reinterpret_cast<const uint32_t*>(source);
     auto* to = reinterpret_cast<uint32_t*>(ADest);
     const size_t count = static_cast<size_t>(FFrameBytes) / 4;
@@ -143,6 +181,33 @@ void TScreenSource::CopyFrame(uint8_t* ADest, bool AStopped) {
     std::memcpy(ADest, source, static_cast<size_t>(FFrameBytes));
   }
   if (FDrawCursor) DrawCursor(ADest, AStopped);
+}
+
+void TScreenSource::CopyVisiblePart(uint8_t* ADest) const {
+  const bool opaque = FPixelFormat == AV_PIX_FMT_BGR0;
+  if (opaque) {
+    auto* to = reinterpret_cast<uint32_t*>(ADest);
+    std::fill(to, to + static_cast<size_t>(FFrameBytes) / 4, 0xff000000u);
+  } else {
+    std::memset(ADest, 0, static_cast<size_t>(FFrameBytes));
+  }
+  const int bytesPerPixel = FLayout.BitsPerPixel / 8;
+  // The segment holds the visible part alone, in rows of its own width.
+  const int sourceStride = FLayout.Stride(FVisible.Width);
+  const size_t rowBytes = static_cast<size_t>(FVisible.Width) * bytesPerPixel;
+  for (int y = 0; y < FVisible.Height; ++y) {
+    const uint8_t* from = FImage.Data() + static_cast<size_t>(y) * sourceStride;
+    uint8_t* to = ADest + static_cast<size_t>(FVisible.Y + y) * FStride +
+                  static_cast<size_t>(FVisible.X) * bytesPerPixel;
+    if (opaque) {
+      const auto* fromPixels = reinterpret_cast<const uint32_t*>(from);
+      auto* toPixels = reinterpret_cast<uint32_t*>(to);
+      for (int x = 0; x < FVisible.Width; ++x)
+        toPixels[x] = fromPixels[x] | 0xff000000u;
+    } else {
+      std::memcpy(to, from, rowBytes);
+    }
+  }
 }
 
 void TScreenSource::DrawCursor(uint8_t* AFrame, bool AStopped) {

@@ -6,6 +6,7 @@
 #include "Cursor.h"
 #include "LibAV.h"
 #include "ShmImage.h"
+#include "WindowGeometry.h"
 #include "XConnection.h"
 
 #include <cstdint>
@@ -28,7 +29,10 @@ public:
   // The screen-source's resources the device counts as drawing objects.
   int ResourceCount() const;
 
-  // Grabs the rectangle into the shared segment; 0 or the X error code.
+  // Grabs the rectangle into the shared segment; 0 or the X error code. Of
+  // a rectangle that no longer lies wholly on the screen and in its window
+  // (moved partly off the screen, shrunk, unmapped) it grabs what is left,
+  // and the rest of the frame is black.
   int Grab();
   // Copies the grabbed frame into ADest (FrameBytes) and draws the cursor
   // when asked. AStopped: the device is closing, so cursor failures stay quiet.
@@ -52,6 +56,8 @@ public:
 private:
   int OpenSource();
   int CheckRegion(int ASourceWidth, int ASourceHeight);
+  int GrabVisiblePart();
+  void CopyVisiblePart(uint8_t* ADest) const;
   void DrawCursor(uint8_t* AFrame, bool AStopped);
 
   AVFormatContext* FOwner;
@@ -62,6 +68,9 @@ private:
   int FWidth = 0, FHeight = 0, FStride = 0, FFrameBytes = 0;
   AVPixelFormat FPixelFormat = AV_PIX_FMT_NONE;
   TShmImage FImage;
+  // The part of the frame the segment holds, in frame coordinates: all of
+  // it, unless the last grab found the rectangle partly off the screen.
+  TXRect FVisible;
   bool FDrawCursor = false; // cleared for good once the cursor cannot be drawn
   int FCursorInit = 0;
   TCursorImage FCursor;

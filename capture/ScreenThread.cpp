@@ -101,6 +101,9 @@ void TScreenThread::GrabFrame() {
   // The first frame defines time zero and starts the schedule.
   if (!FSchedule.IsStarted()) FSchedule.Start(FDevice.StartAt(now));
   const int64_t pts = now - FDevice.StartTime;
+  // Before the copy: while nobody reads, most frames are dropped, and they
+  // must not cost a frame's allocation and copy each.
+  if (FDevice.Queue.ShouldDropFrame()) return;
 
   TPacketPtr packet(AV.av_packet_alloc());
   if (!packet) {

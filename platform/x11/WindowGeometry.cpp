@@ -28,3 +28,13 @@ int WindowRect(xcb_connection_t* AConnection, xcb_window_t ARoot, xcb_window_t A
   ARect = {origin->dst_x, origin->dst_y, geometry->width, geometry->height};
   return 0;
 }
+
+int IsViewable(xcb_connection_t* AConnection, xcb_window_t AWindow, bool& AViewable) {
+  xcb_generic_error_t* rawError = nullptr;
+  TXPtr<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+      AConnection, xcb_get_window_attributes(AConnection, AWindow), &rawError));
+  TXPtr<xcb_generic_error_t> error(rawError);
+  if (!attributes) return error ? error->error_code : -1;
+  AViewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+  return 0;
+}

@@ -16,3 +16,5 @@ xcb_window_t TopLevelOf(xcb_connection_t* AConnection, xcb_window_t ARoot, xcb_w
 // X error code (e.g. BadWindow for a window that is gone).
 int WindowRect(xcb_connection_t* AConnection, xcb_window_t ARoot, xcb_window_t AWindow,
                TXRect& ARect);
+// Whether AWindow and all its ancestors are mapped; 0 or the X error code.
+int IsViewable(xcb_connection_t* AConnection, xcb_window_t AWindow, bool& AViewable);

@@ -67,6 +67,23 @@ TEST_F(ReadPacketTest, ClosedDeviceAnswersEndOfFileAndClosesTwice) {
   input.Close(); // and the libraries' close calls it a third time
 }
 
+// At one frame an hour the grab thread sleeps for an hour after its first
+// two frames; closing cuts that sleep short.
+TEST_F(ReadPacketTest, ClosingDoesNotWaitOutTheGrabThreadsSleep) {
+  TCaptureInput input;
+  ASSERT_EQ(input.Open(
+                "video=0",
+                {{"video_size", "64x48"}, {"capture_flags", "showframe"}, {"framerate", "1/3600"}}),
+            0);
+  TPacketPtr packet;
+  ASSERT_TRUE(input.NextPacket(0, packet));
+  ASSERT_TRUE(input.NextPacket(0, packet));
+  SleepFor(milliseconds(100)); // well into the sleep
+  const auto began = steady_clock::now();
+  input.Close();
+  EXPECT_LT(steady_clock::now() - began, milliseconds(5000));
+}
+
 TEST_F(ReadPacketTest, AGrabFailureEndsTheInputWithItsError) {
   TXTestDisplay display;
   ASSERT_TRUE(display.IsOpen());

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -89,6 +90,88 @@ INSTANTIATE_TEST_SUITE_P(Areas, WindowGrabTest,
                                            TWindowCase{"WholeWindow", "0"}),
                          [](const auto& AInfo) { return std::string(AInfo.param.Label); });
 
+struct TOffScreenCase {
+  const char* Label;
+  int X, Y; // where the window goes; it stays where it is when unmapped
+  bool Unmap;
+  TXRect Shown; // the part of the 320 x 240 frame that still shows the window
+};
+void PrintTo(const TOffScreenCase& ACase, std::ostream* AStream) {
+  *AStream << ACase.Label;
+}
+
+class OffScreenTest : public ScreenGrabTest, public ::testing::WithParamInterface<TOffScreenCase> {
+protected:
+  // The next frame but one, so that a frame grabbed before the change is passed over.
+  void NextFrame(TCaptureInput& AInput, TPacketPtr& APacket) {
+    AInput.Drain();
+    for (int i = 0; i < 2; ++i)
+      ASSERT_TRUE(AInput.NextPacket(0, APacket));
+  }
+};
+
+// The window's pattern within AShown, opaque black elsewhere; empty when so.
+std::string CompareShown(const AVPacket& APacket, const TXRect& AShown) {
+  for (int y = 0; y < 240; ++y)
+    for (int x = 0; x < 320; ++x) {
+      const uint8_t* pixel = APacket.data + y * 1280 + x * 4;
+      const bool shown = x >= AShown.X && x < AShown.X + AShown.Width && y >= AShown.Y &&
+                         y < AShown.Y + AShown.Height;
+      const TRgb expected = shown ? PatternColour(x, y) : TRgb{};
+      const TRgb seen{pixel[2], pixel[1], pixel[0]};
+      if (seen != expected || pixel[3] != 255)
+        return "pixel (" + std::to_string(x) + "," + std::to_string(y) + ") is " + ToString(seen) +
+               ", expected " + ToString(expected);
+    }
+  return {};
+}
+
+// A captured window dragged over the screen's edge or unmapped: the
+// recording goes on with what is left of it, and the rest black.
+TEST_P(OffScreenTest, KeepsCapturingWhatIsLeftOfTheWindow) {
+  const TOffScreenCase& c = GetParam();
+  TPatternWindow window(FDisplay, 300, 200, 320, 240);
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("video=" + std::to_string(window.Id()),
+                       {{"capture_flags", "client"}, {"framerate", "25"}}),
+            0)
+      << log.Text();
+  TPacketPtr packet;
+  ASSERT_TRUE(input.NextPacket(0, packet)) << log.Text();
+  ASSERT_EQ(CompareShown(*packet, {0, 0, 320, 240}), "");
+
+  if (c.Unmap) {
+    xcb_unmap_window(FDisplay.Get(), window.Id());
+    FDisplay.Sync();
+  } else {
+    window.Move(c.X, c.Y);
+  }
+  NextFrame(input, packet);
+  ASSERT_FALSE(HasFatalFailure()) << log.Text();
+  EXPECT_EQ(CompareShown(*packet, c.Shown), "");
+
+  if (c.Unmap) {
+    xcb_map_window(FDisplay.Get(), window.Id());
+    FDisplay.Sync();
+  } else {
+    window.Move(300, 200);
+  }
+  NextFrame(input, packet);
+  ASSERT_FALSE(HasFatalFailure()) << log.Text();
+  EXPECT_EQ(CompareShown(*packet, {0, 0, 320, 240}), "") << "back on the screen";
+  EXPECT_FALSE(log.Contains("Failed to capture image")) << log.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, OffScreenTest,
+    ::testing::Values(TOffScreenCase{"PastTheRightEdge", 1800, 300, false, {0, 0, 120, 240}},
+                      TOffScreenCase{"AboveTheTop", 300, -100, false, {0, 100, 320, 140}},
+                      TOffScreenCase{"PastTheBottomLeft", -300, 1000, false, {300, 0, 20, 80}},
+                      TOffScreenCase{"WhollyOff", 2500, 300, false, {0, 0, 0, 0}},
+                      TOffScreenCase{"Unmapped", 0, 0, true, {0, 0, 0, 0}}),
+    [](const auto& AInfo) { return std::string(AInfo.param.Label); });
+
 struct TCursorCase {
   const char* Label;
   const char* Flags;
@@ -146,16 +229,22 @@ TEST_F(ScreenGrabTest, StampsStartAtZeroAndFollowTheFrameRate) {
   ASSERT_EQ(
       input.Open("video=0", {{"video_size", "64x48"}, {"capture_flags", "0"}, {"framerate", "25"}}),
       0);
-  const std::vector<int64_t> stamps = ReadStamps(input, 12);
-  ASSERT_EQ(stamps.size(), 12u);
+  const std::vector<int64_t> stamps = ReadStamps(input, 16);
+  ASSERT_EQ(stamps.size(), 16u);
   EXPECT_EQ(stamps[0], 0);
   // The first two frames are grabbed back to back; from then on frame k is
-  // due (k - 1) x 40 ms after the first.
+  // due (k - 1) x 40 ms after the first, and stamped once grabbed: never
+  // before its time, late only by what a loaded machine costs.
   EXPECT_LT(stamps[1], stamps[2]);
+  std::vector<int64_t> steps;
   for (size_t k = 2; k < stamps.size(); ++k) {
-    EXPECT_GT(stamps[k], stamps[k - 1]);
-    EXPECT_NEAR(stamps[k] - stamps[2], static_cast<int64_t>(k - 2) * 40000, 20000) << "frame " << k;
+    EXPECT_GE(stamps[k], static_cast<int64_t>(k - 1) * 40000) << "frame " << k;
+    steps.push_back(stamps[k] - stamps[k - 1]);
   }
+  // A late frame makes one step longer and the next one shorter; most steps
+  // are the interval.
+  std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+  EXPECT_NEAR(steps[steps.size() / 2], 40000, 8000);
 }
 
 TEST_F(ScreenGrabTest, AStallLosesFramesAndShowsInTheStamps) {
