@@ -96,6 +96,11 @@ void TWaveCapture::WaveInCallback(TWaveInMessage AMessage, TWaveBuffer* AHeader)
   case TWaveInMessage::Data:
     Deliver(*AHeader);
     return;
+  case TWaveInMessage::Error:
+    // Sound would be missing from the rest of the recording without a word.
+    LogWaveError(FWaveIn.ReadError());
+    FDevice.Fail(AVERROR(EIO));
+    return;
   }
 }
 

@@ -146,10 +146,10 @@ void TWaveIn::Close() {
   FCallback = nullptr;
 }
 
-bool TWaveIn::Fill(TWaveBuffer& ABuffer) {
+int TWaveIn::Fill(TWaveBuffer& ABuffer) {
   const uint32_t frameBytes = static_cast<uint32_t>(FFormat.BlockAlign);
   while (ABuffer.BytesRecorded + frameBytes <= ABuffer.BufferLength) {
-    if (FStopping) return false;
+    if (FStopping) return 1;
     const snd_pcm_uframes_t wanted = (ABuffer.BufferLength - ABuffer.BytesRecorded) / frameBytes;
     snd_pcm_sframes_t got = snd_pcm_readi(FPcm.get(), ABuffer.Data + ABuffer.BytesRecorded, wanted);
     if (got == -EAGAIN) {
@@ -159,14 +159,13 @@ bool TWaveIn::Fill(TWaveBuffer& ABuffer) {
     if (got < 0) {
       // An overrun loses sound but the capture goes on; anything else (the
       // device went away) ends this reader.
-      if (snd_pcm_recover(FPcm.get(), static_cast<int>(got), 1) < 0 ||
-          snd_pcm_start(FPcm.get()) < 0)
-        return false;
+      if (snd_pcm_recover(FPcm.get(), static_cast<int>(got), 1) < 0) return static_cast<int>(got);
+      if (const int error = snd_pcm_start(FPcm.get()); error < 0) return error;
       continue;
     }
     ABuffer.BytesRecorded += static_cast<uint32_t>(got) * frameBytes;
   }
-  return true;
+  return 0;
 }
 
 void TWaveIn::ReaderLoop() {
@@ -180,7 +179,13 @@ void TWaveIn::ReaderLoop() {
       if (FStopping) return;
       buffer = FBuffers.front();
     }
-    if (!Fill(*buffer)) return;
+    if (const int result = Fill(*buffer); result != 0) {
+      if (result < 0 && !FStopping) {
+        FReadError = result;
+        FCallback(TWaveInMessage::Error, nullptr);
+      }
+      return;
+    }
     // Not before the recorded span has passed on our clock.
     framesDelivered += buffer->BytesRecorded / static_cast<uint32_t>(FFormat.BlockAlign);
     const TClock::time_point due =

@@ -32,7 +32,8 @@ struct TWaveBuffer {
   uint32_t BytesRecorded = 0;
 };
 
-enum class TWaveInMessage { Open, Close, Data };
+// Error: the PCM failed for good (ReadError() tells why); no more Data follows.
+enum class TWaveInMessage { Open, Close, Data, Error };
 using TWaveInCallback = std::function<void(TWaveInMessage AMessage, TWaveBuffer* ABuffer)>;
 
 // The capture devices ALSA names, in its order ("null", which records
@@ -64,6 +65,8 @@ public:
   void Reset();
   void Close();
   bool IsOpen() const { return FPcm != nullptr; }
+  // The ALSA code of the failure the Error message reported, else 0.
+  int ReadError() const { return FReadError; }
   static std::string ErrorText(int ACode);
 
 private:
@@ -73,8 +76,9 @@ private:
   using TPcm = std::unique_ptr<snd_pcm_t, TPcmClose>;
   static int OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm);
   void ReaderLoop();
-  // Fills ABuffer; false when asked to stop or when the PCM fails for good.
-  bool Fill(TWaveBuffer& ABuffer);
+  // Fills ABuffer: 0 when full, 1 when asked to stop, or the ALSA code of a
+  // failure the PCM cannot recover from.
+  int Fill(TWaveBuffer& ABuffer);
 
   TPcm FPcm;
   TWaveFormat FFormat;
@@ -83,6 +87,7 @@ private:
   std::condition_variable FBufferAdded;
   std::deque<TWaveBuffer*> FBuffers;
   std::atomic<bool> FStopping{false};
+  std::atomic<int> FReadError{0};
   TManualResetEvent FStop;
   TWorkerThread FReader;
 };

@@ -11,7 +11,7 @@
 namespace {
 
 struct TConfigFiles {
-  std::string Folder, Tone, WithTone, Empty;
+  std::string Folder, Tone, WithTone, Empty, Failing;
 };
 
 const TConfigFiles& Files() {
@@ -22,6 +22,7 @@ const TConfigFiles& Files() {
     f.Tone = f.Folder + "/tone.raw";
     f.WithTone = f.Folder + "/tone.conf";
     f.Empty = f.Folder + "/empty.conf";
+    f.Failing = f.Folder + "/failing.conf";
     std::ofstream tone(f.Tone, std::ios::binary);
     std::vector<int16_t> samples(static_cast<size_t>(kToneFrames) * 2);
     for (int64_t i = 0; i < kToneFrames; ++i) {
@@ -42,6 +43,18 @@ const TConfigFiles& Files() {
                                  "  hint { show on description \"Test tone\" }\n"
                                  "}\n";
     std::ofstream(f.Empty) << "pcm.null { type null }\n";
+    // The plugin copies what it records into "file"; on a full disk that
+    // copy fails, and with it the read.
+    std::ofstream(f.Failing) << "pcm.null { type null }\n"
+                                "pcm.!default {\n"
+                                "  type file\n"
+                                "  slave.pcm \"null\"\n"
+                                "  file \"/dev/full\"\n"
+                                "  infile \""
+                             << f.Tone
+                             << "\"\n"
+                                "  format \"raw\"\n"
+                                "}\n";
     return f;
   }();
   return files;
@@ -53,6 +66,7 @@ struct TFolderRemover {
     std::remove(f.Tone.c_str());
     std::remove(f.WithTone.c_str());
     std::remove(f.Empty.c_str());
+    std::remove(f.Failing.c_str());
     rmdir(f.Folder.c_str());
   }
 };
@@ -73,6 +87,14 @@ void InstallAlsaTestConfig() {
 
 TNoSoundDevices::TNoSoundDevices() {
   setenv("ALSA_CONFIG_PATH", Files().Empty.c_str(), 1);
+}
+
+TFailingSoundDevice::TFailingSoundDevice() {
+  setenv("ALSA_CONFIG_PATH", Files().Failing.c_str(), 1);
+}
+
+TFailingSoundDevice::~TFailingSoundDevice() {
+  setenv("ALSA_CONFIG_PATH", Files().WithTone.c_str(), 1);
 }
 
 TNoSoundDevices::~TNoSoundDevices() {

@@ -27,6 +27,16 @@ public:
   TNoSoundDevices& operator=(const TNoSoundDevices&) = delete;
 };
 
+// Points ALSA at a default capture device that fails for good once it has
+// recorded a little, while it lives.
+class TFailingSoundDevice {
+public:
+  TFailingSoundDevice();
+  ~TFailingSoundDevice();
+  TFailingSoundDevice(const TFailingSoundDevice&) = delete;
+  TFailingSoundDevice& operator=(const TFailingSoundDevice&) = delete;
+};
+
 // Where in the tone (in frames) the stereo s16 data ABytes of ASize bytes was
 // taken from, or -1 when it is no whole part of it.
 int64_t FindInTone(const uint8_t* AData, int ASize);
