@@ -240,6 +240,19 @@ bool IsSizeOfNoArea(const char* AText) {
   return end != heightText && *end == '\0' && (width <= 0 || height <= 0);
 }
 
+// A stream of the device: stamped in microseconds, with its packets taken
+// whole (no parser, no probing); null when there is no memory.
+AVStream* NewDeviceStream(AVFormatContext* AContext, int AId) {
+  AVStream* stream = AV.avformat_new_stream(AContext, nullptr);
+  if (!stream) return nullptr;
+  stream->id = AId;
+  stream->time_base = AVRational{1, 1000000};
+  stream->pts_wrap_bits = 64;
+  AContext->flags |= AVFMT_FLAG_NOPARSE;
+  AContext->probesize = 0;
+  return stream;
+}
+
 // Video options into the request and the frame rate; 0 or AVERROR(EINVAL).
 int ParseVideoOptions(AVFormatContext* AContext, const TGdiCaptureContext& AOptions,
                       TScreenRequest& ARequest, AVRational& AFrameRate) {
@@ -251,20 +264,12 @@ int ParseVideoOptions(AVFormatContext* AContext, const TGdiCaptureContext& AOpti
               rate);
     return AVERROR(EINVAL);
   }
-  if (AFrameRate.num == 0 || AFrameRate.den == 0) {
-    AV.av_log(AContext, AV_LOG_ERROR, "Invalid frame rate \"%s\".\n", rate);
-    return AVERROR(EINVAL);
-  }
   if (const char* size = AOptions.VideoSizeText; size && *size) {
     if (AV.av_parse_video_size(&ARequest.RequestedWidth, &ARequest.RequestedHeight, size) < 0) {
       AV.av_log(AContext, AV_LOG_ERROR,
                 IsSizeOfNoArea(size) ? "Invalid frame size \"%s\".\n"
                                      : "Could not parse video size \"%s\".\n",
                 size);
-      return AVERROR(EINVAL);
-    }
-    if (ARequest.RequestedWidth <= 0 || ARequest.RequestedHeight <= 0) {
-      AV.av_log(AContext, AV_LOG_ERROR, "Invalid frame size \"%s\".\n", size);
       return AVERROR(EINVAL);
     }
   }
@@ -289,9 +294,8 @@ int OpenVideo(AVFormatContext* AContext, const TGdiCaptureContext& AOptions,
   if (const int result = ADevice.Screen->Open(request)) return result;
   const TScreenSource& screen = *ADevice.Screen;
 
-  AVStream* stream = AV.avformat_new_stream(AContext, nullptr);
+  AVStream* stream = NewDeviceStream(AContext, 0);
   if (!stream) return AVERROR(ENOMEM);
-  stream->id = 0;
   ADevice.VideoStreamIndex = stream->index;
   AVCodecParameters* par = stream->codecpar;
   par->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -303,10 +307,6 @@ int OpenVideo(AVFormatContext* AContext, const TGdiCaptureContext& AOptions,
   AContext->bit_rate += par->bit_rate;
   stream->r_frame_rate = rate;
   stream->avg_frame_rate = rate;
-  stream->time_base = AVRational{1, 1000000};
-  stream->pts_wrap_bits = 64;
-  AContext->flags |= AVFMT_FLAG_NOPARSE;
-  AContext->probesize = 0;
 
   if (AOptions.CaptureFlags & kCaptureShowFrame) ADevice.FrameForm = TFrameForm::Create(ADevice);
   // Started last, once everything it reads is in place; it waits for the
@@ -350,9 +350,8 @@ int OpenAudio(AVFormatContext* AContext, TGdiCaptureContext& AOptions, TGdiCaptu
                                 AOptions.WaveBufferSize))
     return AVERROR(EIO);
 
-  AVStream* stream = AV.avformat_new_stream(AContext, nullptr);
+  AVStream* stream = NewDeviceStream(AContext, 1);
   if (!stream) return AVERROR(ENOMEM);
-  stream->id = 1;
   ADevice.AudioStreamIndex = stream->index;
   AVCodecParameters* par = stream->codecpar;
   par->codec_type = AVMEDIA_TYPE_AUDIO;
@@ -363,10 +362,6 @@ int OpenAudio(AVFormatContext* AContext, TGdiCaptureContext& AOptions, TGdiCaptu
   par->format = sampleFormat;
   par->bit_rate = static_cast<int64_t>(AOptions.SampleRate) * AOptions.Channels * bits;
   AContext->bit_rate += par->bit_rate;
-  AContext->flags |= AVFMT_FLAG_NOPARSE;
-  AContext->probesize = 0;
-  stream->time_base = AVRational{1, 1000000};
-  stream->pts_wrap_bits = 64;
   AV.av_log(AContext, AV_LOG_INFO, "ready for wave recording...\n");
   return 0;
 }

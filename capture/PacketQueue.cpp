@@ -40,20 +40,21 @@ bool TPacketQueue::ShouldDropFrame() {
   return true;
 }
 
-bool TPacketQueue::Append(TPacketPtr APacket, TPacketKind AKind) {
+bool TPacketQueue::ShouldDropSound() {
+  std::lock_guard lock(FLock);
+  const uint64_t fullness = Fullness();
+  if (fullness < 100) return false;
+  LogDrop(fullness);
+  return true;
+}
+
+void TPacketQueue::Append(TPacketPtr APacket) {
   {
     std::lock_guard lock(FLock);
-    if (AKind == TPacketKind::pkAudio) {
-      if (const uint64_t fullness = Fullness(); fullness >= 100) {
-        LogDrop(fullness);
-        return false;
-      }
-    }
     FBufferedBytes += APacket->size;
     FPackets.push_back(std::move(APacket));
   }
   FPacketEvent.Set();
-  return true;
 }
 
 bool TPacketQueue::Take(AVPacket* AOut) {

@@ -18,11 +18,6 @@ struct TPacketFree {
 };
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 
-enum class TPacketKind {
-  pkVideo, // queued as it comes: its producer ran ShouldDropFrame before the copy
-  pkAudio  // dropped only when the queue is full, so sound is bounded too
-};
-
 class TPacketQueue {
 public:
   // The libraries' default "rtbufsize", which stands in for a zero one.
@@ -34,9 +29,9 @@ public:
   void SetLimit(unsigned AMaxPictureBuffer);
   uint64_t Limit() const;
 
-  // Appends APacket, a sound packet only while the queue is not full;
-  // answers whether it was queued. Sets the packet event after an append.
-  bool Append(TPacketPtr APacket, TPacketKind AKind);
+  // Appends APacket and sets the packet event. Producers ask their drop
+  // test first, before they fill a packet.
+  void Append(TPacketPtr APacket);
   // Moves the oldest packet into AOut; answers whether there was one. Resets
   // the packet event whether or not a packet was taken.
   bool Take(AVPacket* AOut);
@@ -51,6 +46,9 @@ public:
   // The drop test of a video frame about to be copied and queued (takes the
   // lock); a frame it refuses costs no copy.
   bool ShouldDropFrame();
+  // The drop test of a sound buffer: only a full queue refuses it, so that
+  // sound is bounded too while nobody reads.
+  bool ShouldDropSound();
 
 private:
   // Fullness in percent of the limit, with the lock held.

@@ -111,13 +111,11 @@ int TFrameForm::Open() {
 bool TFrameForm::TargetOrigin(int& AX, int& AY) {
   const TScreenSource& screen = *FDevice.Screen;
   TXRect origin;
-  if (screen.Window() != 0) {
-    xcb_connection_t* c = FConnection.Get();
-    const xcb_window_t window =
-        screen.ClientArea() ? screen.Window() : TopLevelOf(c, FConnection.Root(), screen.Window());
-    if (window == XCB_WINDOW_NONE || WindowRect(c, FConnection.Root(), window, origin))
-      return false;
-  }
+  // The window ids are the server's, so this connection reads where the
+  // grab's drawable stands.
+  if (screen.Window() != 0 &&
+      WindowRect(FConnection.Get(), FConnection.Root(), screen.Drawable(), origin))
+    return false;
   AX = origin.X + screen.OffsetX() - kBorderWidth;
   AY = origin.Y + screen.OffsetY() - kBorderWidth;
   return true;

@@ -168,31 +168,19 @@ int TScreenSource::SourceOrigin(int& AX, int& AY) {
 }
 
 void TScreenSource::CopyFrame(uint8_t* ADest, bool AStopped) {
-  const uint8_t* source = FImage.Data();
-  if (FVisible.Width != FWidth || FVisible.Height != FHeight) {
-    CopyVisiblePart(ADest);
-  } else if (FPixelFormat == AV_PIX_FMT_BGR0) {
-    const auto* from = reinterpret_cast<const uint32_t*>(source);
-    auto* to = reinterpret_cast<uint32_t*>(ADest);
-    const size_t count = static_cast<size_t>(FFrameBytes) / 4;
-    for (size_t i = 0; i < count; ++i)
-      to[i] = from[i] | 0xff000000u;
-  } else {
-    std::memcpy(ADest, source, static_cast<size_t>(FFrameBytes));
-  }
-  if (FDrawCursor) DrawCursor(ADest, AStopped);
-}
-
-void TScreenSource::CopyVisiblePart(uint8_t* ADest) const {
   const bool opaque = FPixelFormat == AV_PIX_FMT_BGR0;
-  if (opaque) {
-    auto* to = reinterpret_cast<uint32_t*>(ADest);
-    std::fill(to, to + static_cast<size_t>(FFrameBytes) / 4, 0xff000000u);
-  } else {
-    std::memset(ADest, 0, static_cast<size_t>(FFrameBytes));
+  // What lies off the screen is black.
+  if (FVisible.Width != FWidth || FVisible.Height != FHeight) {
+    if (opaque) {
+      auto* to = reinterpret_cast<uint32_t*>(ADest);
+      std::fill(to, to + static_cast<size_t>(FFrameBytes) / 4, 0xff000000u);
+    } else {
+      std::memset(ADest, 0, static_cast<size_t>(FFrameBytes));
+    }
   }
   const int bytesPerPixel = FLayout.BitsPerPixel / 8;
-  // The segment holds the visible part alone, in rows of its own width.
+  // The segment holds the visible part alone (the whole frame but after a
+  // partial grab), in rows of its own width.
   const int sourceStride = FLayout.Stride(FVisible.Width);
   const size_t rowBytes = static_cast<size_t>(FVisible.Width) * bytesPerPixel;
   for (int y = 0; y < FVisible.Height; ++y) {
@@ -208,6 +196,7 @@ void TScreenSource::CopyVisiblePart(uint8_t* ADest) const {
       std::memcpy(to, from, rowBytes);
     }
   }
+  if (FDrawCursor) DrawCursor(ADest, AStopped);
 }
 
 void TScreenSource::DrawCursor(uint8_t* AFrame, bool AStopped) {

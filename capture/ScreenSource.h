@@ -42,7 +42,9 @@ public:
   int SourceOrigin(int& AX, int& AY);
 
   uint32_t Window() const { return FRequest.Window; }
-  bool ClientArea() const { return FRequest.ClientArea; }
+  // What is grabbed: the root window, the captured window itself or the
+  // frame around it.
+  xcb_drawable_t Drawable() const { return FDrawable; }
   int OffsetX() const { return FRequest.OffsetX; }
   int OffsetY() const { return FRequest.OffsetY; }
   int Width() const { return FWidth; }
@@ -57,7 +59,6 @@ private:
   int OpenSource();
   int CheckRegion(int ASourceWidth, int ASourceHeight);
   int GrabVisiblePart();
-  void CopyVisiblePart(uint8_t* ADest) const;
   void DrawCursor(uint8_t* AFrame, bool AStopped);
 
   AVFormatContext* FOwner;

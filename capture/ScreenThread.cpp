@@ -126,5 +126,5 @@ void TScreenThread::GrabFrame() {
   if (spent > FGrabWorst.load(std::memory_order_relaxed))
     FGrabWorst.store(spent, std::memory_order_relaxed);
 
-  FDevice.Queue.Append(std::move(packet), TPacketKind::pkVideo);
+  FDevice.Queue.Append(std::move(packet));
 }

@@ -130,6 +130,10 @@ void TWaveCapture::Deliver(TWaveBuffer& AHeader) {
     }
     start = FDevice.StartAt(now);
   }
+  if (FDevice.Queue.ShouldDropSound()) {
+    QueueWaveBuffer(&AHeader);
+    return;
+  }
 
   TPacketPtr packet(AV.av_packet_alloc());
   if (!packet) {
@@ -145,6 +149,6 @@ void TWaveCapture::Deliver(TWaveBuffer& AHeader) {
   packet->stream_index = FDevice.AudioStreamIndex;
   packet->pts = now - start;
   std::memcpy(packet->data, AHeader.Data, size);
-  FDevice.Queue.Append(std::move(packet), TPacketKind::pkAudio);
+  FDevice.Queue.Append(std::move(packet));
   QueueWaveBuffer(&AHeader);
 }

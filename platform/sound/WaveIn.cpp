@@ -49,6 +49,7 @@ std::string TWaveIn::ErrorText(int ACode) {
 }
 
 int TWaveIn::OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm) {
+  if (AFormat.BitsPerSample != 8 && AFormat.BitsPerSample != 16) return -EINVAL;
   const std::string name = DeviceName(ADevice);
   if (name.empty()) return -ENODEV;
   snd_pcm_t* raw = nullptr;
@@ -61,7 +62,6 @@ int TWaveIn::OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm) {
   std::unique_ptr<snd_pcm_hw_params_t, THwParamsFree> params(rawParams);
   const snd_pcm_format_t format =
       AFormat.BitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
-  if (AFormat.BitsPerSample != 8 && AFormat.BitsPerSample != 16) return -EINVAL;
   unsigned bufferTime = 1000000; // microseconds: room for a late reader
   if ((error = snd_pcm_hw_params_any(pcm.get(), params.get())) < 0 ||
       (error = snd_pcm_hw_params_set_access(pcm.get(), params.get(),
