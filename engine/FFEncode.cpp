@@ -37,15 +37,6 @@ void ReplaceAllNoCase(std::string& AText, const std::string& AFind, const std::s
   }
 }
 
-std::string Trim(const std::string& AText) {
-  size_t first = 0, last = AText.size();
-  while (first < last && static_cast<unsigned char>(AText[first]) <= ' ')
-    ++first;
-  while (last > first && static_cast<unsigned char>(AText[last - 1]) <= ' ')
-    --last;
-  return AText.substr(first, last - first);
-}
-
 } // namespace
 
 std::string RewriteHookSwitches(const std::string& AOptions) {

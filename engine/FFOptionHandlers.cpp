@@ -30,16 +30,7 @@ std::string Quoted(const char* AText) {
 
 // A per-file option met while the global group is applied.
 int NeedsFile(TCustomFFmpegOpt& ATask, const char* AName) {
-  ATask.LastOptionError() = "Option " + Quoted(AName) + " needs a file";
-  FFLogger().Log(&ATask, TLogLevel::llError, ATask.LastOptionError());
-  return AVERROR(EINVAL);
-}
-
-// The option's error: LastOptionError := AText, logged at llError.
-int OptionError(TCustomFFmpegOpt& ATask, const std::string& AText, int ACode = AVERROR(EINVAL)) {
-  ATask.LastOptionError() = AText;
-  FFLogger().Log(&ATask, TLogLevel::llError, AText);
-  return ACode;
+  return OptionFailure(ATask, "Option " + Quoted(AName) + " needs a file");
 }
 
 int Rename(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* ANewName,
@@ -61,9 +52,7 @@ int ApplySeconds(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*
   try {
     seconds = ParseDoubleOption(AName, AValue ? AValue : "");
   } catch (const Exception& e) {
-    ATask.LastOptionError() = e.what();
-    FFLogger().Log(&ATask, TLogLevel::llError, e.what());
-    return AVERROR(EINVAL);
+    return OptionFailure(ATask, e.what());
   }
   const std::string microseconds = std::to_string(std::llround(seconds * 1000000.0));
   return Rename(ATask, AOptions, AMicrosecondOption, microseconds.c_str());
@@ -71,18 +60,21 @@ int ApplySeconds(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*
 
 } // namespace
 
+int OptionFailure(TCustomFFmpegOpt& ATask, const std::string& AText, int ACode, TLogLevel ALevel) {
+  ATask.LastOptionError() = AText;
+  FFLogger().Log(&ATask, ALevel, AText);
+  return ACode;
+}
+
 // ---- Informational, unsupported and removed options -------------------------
 
 int OptIgnored(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  ATask.LastOptionError() = "options " + Quoted(AName) + " not supported, ignore";
-  FFLogger().Log(&ATask, TLogLevel::llWarning, ATask.LastOptionError());
-  return 0;
+  return OptionFailure(ATask, "options " + Quoted(AName) + " not supported, ignore", 0,
+                       TLogLevel::llWarning);
 }
 
 int OptUnsupported(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  ATask.LastOptionError() = "options " + Quoted(AName) + " not supported";
-  FFLogger().Log(&ATask, TLogLevel::llError, ATask.LastOptionError());
-  return AVERROR(EINVAL);
+  return OptionFailure(ATask, "options " + Quoted(AName) + " not supported");
 }
 
 int OptHookSwitch(TCustomFFmpegOpt&, TOptionsContext*, const char*, const char*) {
@@ -91,14 +83,12 @@ int OptHookSwitch(TCustomFFmpegOpt&, TOptionsContext*, const char*, const char*)
 }
 
 int OptSameQ(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
-  ATask.LastOptionError() = "Option " + Quoted(AName) +
-                            " was removed. If you are looking for an option to preserve the "
-                            "quality (which is not what -" +
-                            AName +
-                            " was for), use -qscale 0 or an equivalent quality factor "
-                            "option.";
-  FFLogger().Log(&ATask, TLogLevel::llWarning, ATask.LastOptionError());
-  return AVERROR(EINVAL);
+  return OptionFailure(ATask,
+                       FormatText("Option \"%s\" was removed. If you are looking for an option "
+                                  "to preserve the quality (which is not what -%s was for), use "
+                                  "-qscale 0 or an equivalent quality factor option.",
+                                  AName, AName),
+                       AVERROR(EINVAL), TLogLevel::llWarning);
 }
 
 // ---- Renamed options ------------------------------------------------------------
@@ -212,10 +202,8 @@ int OptVsync(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char*
     ATask.VideoSyncMethod = static_cast<int>(number);
     return 0;
   }
-  ATask.LastOptionError() =
-      std::string("The value for \"vsync\" was ") + Quoted(value) + " which is invalid";
-  FFLogger().Log(&ATask, TLogLevel::llError, ATask.LastOptionError());
-  return AVERROR(EINVAL);
+  return OptionFailure(ATask,
+                       FormatText("The value for \"vsync\" was \"%s\" which is invalid", value));
 }
 
 int OptDeinterlace(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
@@ -266,7 +254,7 @@ int OptChannelLayout(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const c
   const char* value = AValue ? AValue : "";
   AVChannelLayout layout{};
   if (AV.av_channel_layout_from_string(&layout, value) < 0)
-    return OptionError(ATask, FormatText("Unknown channel layout: %s", value));
+    return OptionFailure(ATask, FormatText("Unknown channel layout: %s", value));
   char description[256] = "";
   AV.av_channel_layout_describe(&layout, description, sizeof description);
   const int channels = layout.nb_channels;
@@ -314,7 +302,7 @@ int OptRecordingTimestamp(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, co
   char text[64];
   if (!gmtime_r(&time, &utc) ||
       !std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc))
-    return OptionError(ATask, FormatText("Invalid date \"%s\"", AValue ? AValue : ""));
+    return OptionFailure(ATask, FormatText("Invalid date \"%s\"", AValue ? AValue : ""));
   const int result =
       Rename(ATask, AOptions, "metadata", (std::string("creation_time=") + text).c_str());
   FFLogger().Log(
@@ -349,10 +337,10 @@ int OptProgress(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const ch
       AV.avio_open2(&output, url.c_str(), AVIO_FLAG_WRITE, &ATask.WriteInterrupt, nullptr);
   ATask.StopWriteTimer();
   if (result < 0)
-    return OptionError(ATask,
-                       FormatText("Failed to open progress URL \"%s\": %s", url.c_str(),
-                                  ErrorToString("", result).c_str()),
-                       result);
+    return OptionFailure(ATask,
+                         FormatText("Failed to open progress URL \"%s\": %s", url.c_str(),
+                                    ErrorToString("", result).c_str()),
+                         result);
   ATask.ProgressOutput.reset(output);
   return 0;
 }
@@ -388,15 +376,15 @@ int OptStreamId(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* 
   long index = 0, id = 0;
   if (colon == std::string::npos || !ParseWholeDecimal(indexText.c_str(), index) ||
       !ParseWholeDecimal(idText.c_str(), id))
-    return OptionError(
+    return OptionFailure(
         ATask,
         FormatText("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
                    value.c_str(), AName));
   const char* const kRange = "The value for \"%s\" was \"%s\" which is not within %d - %d";
   if (index < 0 || index > 1023)
-    return OptionError(ATask, FormatText(kRange, "streamid", indexText.c_str(), 0, 1023));
+    return OptionFailure(ATask, FormatText(kRange, "streamid", indexText.c_str(), 0, 1023));
   if (id < 0 || id > INT32_MAX)
-    return OptionError(ATask, FormatText(kRange, "streamid", idText.c_str(), 0, INT32_MAX));
+    return OptionFailure(ATask, FormatText(kRange, "streamid", idText.c_str(), 0, INT32_MAX));
   std::vector<int>& map = AOptions->StreamIdMap;
   if (map.size() <= static_cast<size_t>(index)) map.resize(static_cast<size_t>(index) + 1);
   map[static_cast<size_t>(index)] = static_cast<int>(id);

@@ -3,10 +3,18 @@
 // the global group), the option name as written and its argument text.
 #pragma once
 
+#include "FFLog.h"
 #include "FFOptionTable.h"
+
+#include <string>
 
 using TOptionHandlerFunction = int(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions,
                                    const char* AName, const char* AValue);
+
+// How a handler reports: LastOptionError := AText, logged at ALevel; answers
+// ACode (-22 unless given).
+int OptionFailure(TCustomFFmpegOpt& ATask, const std::string& AText, int ACode = -22,
+                  TLogLevel ALevel = TLogLevel::llError);
 
 // Informational options of the command-line tool, unsupported and removed
 // ones, and the hook switches that the encoder reads itself.

@@ -5,6 +5,7 @@
 #include "FFOptionHandlers.h"
 #include "FFOptions.h"
 #include "FFText.h"
+#include "FFUtils.h"
 #include "FFmpegOpt.h"
 
 #include <cerrno>
@@ -15,20 +16,6 @@
 #include <vector>
 
 namespace {
-
-// Blanks and control characters.
-bool IsSpace(char AChar) {
-  return static_cast<unsigned char>(AChar) <= ' ';
-}
-
-std::string Trim(const std::string& AText) {
-  size_t begin = 0, end = AText.size();
-  while (begin < end && IsSpace(AText[begin]))
-    ++begin;
-  while (end > begin && IsSpace(AText[end - 1]))
-    --end;
-  return AText.substr(begin, end - begin);
-}
 
 void ReplaceAll(std::string& AText, const std::string& AFrom, const std::string& ATo) {
   for (size_t at = AText.find(AFrom); at != std::string::npos;
@@ -164,9 +151,7 @@ int OptPreset(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*, c
   const std::string path = AValue ? AValue : "";
   std::error_code error;
   if (!AOptions || !std::filesystem::is_regular_file(path, error)) {
-    ATask.LastOptionError() = FormatText("Preset file \"%s\" not found", path.c_str());
-    FFLogger().Log(&ATask, TLogLevel::llError, ATask.LastOptionError());
-    return AVERROR(EINVAL);
+    return OptionFailure(ATask, FormatText("Preset file \"%s\" not found", path.c_str()));
   }
   FFLogger().Log(&ATask, TLogLevel::llInfo, FormatText("Parse preset file: %s", path.c_str()));
   std::ifstream file(path, std::ios::binary);

@@ -66,11 +66,7 @@ int OptMaxAlloc(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const ch
   else if (limit < kMinMaxAlloc)
     error = FormatText("Invalid max_alloc \"%s\". The limit must be at least %ld bytes.", value,
                        kMinMaxAlloc);
-  if (!error.empty()) {
-    ATask.LastOptionError() = error;
-    FFLogger().Log(&ATask, TLogLevel::llFatal, error);
-    return AVERROR(EINVAL);
-  }
+  if (!error.empty()) return OptionFailure(ATask, error, AVERROR(EINVAL), TLogLevel::llFatal);
   AV.av_max_alloc(static_cast<size_t>(limit));
   return 0;
 }
@@ -82,12 +78,11 @@ int OptCpuFlags(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const ch
   const unsigned present = static_cast<unsigned>(AV.av_get_cpu_flags());
   unsigned flags = present;
   const int result = AV.av_parse_cpu_caps(&flags, value);
-  if (result < 0) {
-    ATask.LastOptionError() =
-        FormatText("Failed to parse cpu flags \"%s\"", value) + ": " + ErrorToString("", result);
-    FFLogger().Log(&ATask, TLogLevel::llFatal, ATask.LastOptionError());
-    return result;
-  }
+  if (result < 0)
+    return OptionFailure(ATask,
+                         FormatText("Failed to parse cpu flags \"%s\"", value) + ": " +
+                             ErrorToString("", result),
+                         result, TLogLevel::llFatal);
   // Code paths for features the processor lacks would crash it: the option
   // may only take features away.
   AV.av_force_cpu_flags(static_cast<int>(flags & present));

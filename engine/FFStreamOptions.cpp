@@ -183,16 +183,19 @@ void SaveAttachment(TCustomFFmpegOpt& ATask, AVStream* AStream, int AInputIndex,
                                   AInputIndex, AStream->index));
   }
   if (!CheckFileOverwrite(ATask, fileName)) return;
-  AVIOContext* out = nullptr;
+  AVIOContext* raw = nullptr;
   ATask.StartWriteTimer();
-  if (AV.avio_open2(&out, fileName.c_str(), AVIO_FLAG_WRITE, &ATask.WriteInterrupt, nullptr) < 0) {
+  const int opened =
+      AV.avio_open2(&raw, fileName.c_str(), AVIO_FLAG_WRITE, &ATask.WriteInterrupt, nullptr);
+  TAVIOOutput out(raw);
+  if (opened < 0) {
     ATask.StopWriteTimer();
     FFLogger().Log(&ATask, TLogLevel::llError,
                    FormatText("Could not open file %s for writing.", fileName.c_str()));
     return;
   }
-  AV.avio_write(out, par->extradata, par->extradata_size);
-  AV.avio_flush(out);
-  AV.avio_closep(&out);
+  AV.avio_write(out.get(), par->extradata, par->extradata_size);
+  AV.avio_flush(out.get());
+  out.reset();
   ATask.StopWriteTimer();
 }

@@ -149,9 +149,7 @@ int ApplyTarget(TCustomFFmpegOpt& ATask, TOptionsContext& AOptions, TInputContex
     w.Option("ar", "48000");
     w.Option("ac", "2");
   } else {
-    ATask.LastOptionError() = "Unknown target: " + target;
-    FFLogger().Log(&ATask, TLogLevel::llError, ATask.LastOptionError());
-    return AVERROR(EINVAL);
+    return OptionFailure(ATask, "Unknown target: " + target);
   }
   return w.Result < 0 ? w.Result : 0;
 }

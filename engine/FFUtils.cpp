@@ -19,6 +19,15 @@ int64_t GetFileSizeByName(const std::string& AFileName) {
   return static_cast<int64_t>(info.st_size);
 }
 
+std::string Trim(const std::string& AText) {
+  size_t first = 0, last = AText.size();
+  while (first < last && static_cast<unsigned char>(AText[first]) <= ' ')
+    ++first;
+  while (last > first && static_cast<unsigned char>(AText[last - 1]) <= ' ')
+    --last;
+  return AText.substr(first, last - first);
+}
+
 void SplitString(std::string& AText, const std::string& ADelimiter, bool ARemove,
                  std::string& AHead) {
   const auto at = ADelimiter.empty() ? std::string::npos : AText.find(ADelimiter);

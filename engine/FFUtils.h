@@ -15,6 +15,9 @@ void PumpMessages();
 // -1 when the file does not exist or is not a regular file.
 int64_t GetFileSizeByName(const std::string& AFileName);
 
+// AText without the blanks and control characters at both ends.
+std::string Trim(const std::string& AText);
+
 // AHead := the text before the first ADelimiter (the whole text when there is
 // none); with ARemove, AText keeps only what follows the delimiter.
 void SplitString(std::string& AText, const std::string& ADelimiter, bool ARemove,

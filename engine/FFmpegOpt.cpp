@@ -4,8 +4,9 @@
 #include "FFmpegOpt.h"
 
 #include "FFLog.h"
-#include "FFText.h"
+#include "FFOptionHandlers.h"
 #include "FFOptions.h"
+#include "FFText.h"
 #include "LibAV.h"
 
 #include <cerrno>
@@ -103,9 +104,8 @@ void TCustomFFmpegOpt::AbortExperimental() {
 // ---- Handlers the task class provides ------------------------------------------
 
 int TCustomFFmpegOpt::OptVHook(TOptionsContext*, const char* AName, const char*) {
-  LastOptionError() = std::string("option \"") + AName + "\" is not supported by this task";
-  FFLogger().Log(this, TLogLevel::llError, LastOptionError());
-  return AVERROR(ENOSYS);
+  return OptionFailure(*this, std::string("option \"") + AName + "\" is not supported by this task",
+                       AVERROR(ENOSYS));
 }
 
 int TCustomFFmpegOpt::OptVideoHookBitsPixel(TOptionsContext* AOptions, const char* AName,
