@@ -181,6 +181,8 @@ void SaveAttachment(TCustomFFmpegOpt& ATask, AVStream* AStream, int AInputIndex,
     if (fileName.empty())
       ATask.FatalError(FormatText("No filename specified and no \"filename\" tag in stream #%d:%d.",
                                   AInputIndex, AStream->index));
+    // Nor by a protocol prefix ("pipe:5" would write into an open file).
+    fileName.insert(0, "file:");
   }
   if (!CheckFileOverwrite(ATask, fileName)) return;
   AVIOContext* raw = nullptr;

@@ -337,6 +337,18 @@ TEST_F(SaveAttachment_, TheTagGivesOnlyABaseNameInTheCurrentFolder) {
   EXPECT_FALSE(fs::exists(FFolder.parent_path().parent_path() / "escaped"));
 }
 
+// A tag that reads as a protocol ("pipe:N" writes into an open descriptor)
+// still names a file in the current folder.
+TEST_F(SaveAttachment_, TheTagNamesAFileNeverAProtocol) {
+  auto input = AttachmentInput("pipe:1");
+  SaveAttachment(FTask, input->streams[1], 0, "");
+  EXPECT_EQ(Read(FFolder / "pipe:1"), "payload");
+  // And an existing one is kept.
+  auto other = AttachmentInput("pipe:1", "other");
+  SaveAttachment(FTask, other->streams[1], 0, "");
+  EXPECT_EQ(Read(FFolder / "pipe:1"), "payload");
+}
+
 TEST_F(SaveAttachment_, AGivenNameIsUsedAndAnExistingFileIsKept) {
   auto input = AttachmentInput("font.ttf");
   Write(FFolder / "sub" / "kept.bin", "old");
