@@ -9,10 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-void TAVFree::operator()(void* APointer) const {
-  AV.av_free(APointer);
-}
-
 void* GrowArray(void* AArray, int AElementSize, int& ACount, int ANewCount) {
   if (ANewCount >= INT_MAX / AElementSize) throw Exception("Array too big.");
   if (ACount >= ANewCount) return AArray;

@@ -2,15 +2,10 @@
 // files read into one buffer.
 #pragma once
 
-#include <cstdint>
-#include <memory>
-#include <string>
+#include "LibAVOwners.h"
 
-// Frees with av_free.
-struct TAVFree {
-  void operator()(void* APointer) const;
-};
-using TAVBuffer = std::unique_ptr<uint8_t[], TAVFree>;
+#include <cstdint>
+#include <string>
 
 // Grows AArray (from av_malloc or av_realloc, or null) to ANewCount elements
 // of AElementSize bytes, zero-filling the new ones, and sets ACount; answers

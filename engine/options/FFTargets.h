@@ -9,5 +9,5 @@
 // norm follows the video frame rate of AInputs. 0, or -22 with the last
 // option error set for an unknown target; an undecidable norm is the task's
 // fatal error.
-int ApplyTarget(TCustomFFmpegOpt& ATask, TOptionsContext& AOptions, TInputContexts AInputs,
+int ApplyTarget(TTaskOptions& ATask, TOptionsContext& AOptions, TInputContexts AInputs,
                 const char* AValue);

@@ -4,7 +4,7 @@
 
 #include "FFOptionHandlers.h"
 #include "FFOptions.h"
-#include "FFmpegOpt.h"
+#include "TaskOptions.h"
 
 #include <cstring>
 #include <type_traits>
@@ -77,7 +77,7 @@ template <uint32_t Flags, class Target> constexpr void CheckRow() {
       static_assert(std::is_same_v<TField, TSpecifierOptList<TValue>>,
                     "the list's value type disagrees with the flags");
     } else {
-      static_assert(std::is_same_v<TClass, TCustomFFmpegOpt>,
+      static_assert(std::is_same_v<TClass, TTaskOptions>,
                     "a global value row targets the task");
       static_assert(!(Flags & ofPerFile), "a per-file row cannot store into the task");
       static_assert(std::is_same_v<TField, TValue>, "the field's type disagrees with the flags");
@@ -99,7 +99,7 @@ constexpr uint32_t A = ofHasArg, B = ofBool, X = ofExpert, S = ofString, v = ofV
                    I = ofInt, F = ofFloat, s = ofSubtitle, L = ofInt64, M = ofMarker, d = ofData,
                    P = ofPerFile, O = ofOffset, Z = ofSpec, T = ofTime, D = ofDouble;
 using Ctx = TOptionsContext;
-using Task = TCustomFFmpegOpt;
+using Task = TTaskOptions;
 constexpr const char* none = nullptr;
 
 // clang-format off
@@ -275,17 +275,17 @@ const TOptionDef* FindOption(TOptionTable ATable, const char* AName) {
 
 // ---- The per-file options record ------------------------------------------------
 
-void TCustomFFmpegOpt::InitOptionTable() {
+void TTaskOptions::InitOptionTable() {
   if (FOptionTable.empty()) FOptionTable = EngineOptionTable();
 }
 
-void TCustomFFmpegOpt::InitOptionsContext(TOptionsContext& AOptions) {
+void TTaskOptions::InitOptionsContext(TOptionsContext& AOptions) {
   AOptions = TOptionsContext{};
   FOptions->ResetGroups();
   AOptions.Group = &FOptions->FileGroup;
 }
 
-void TCustomFFmpegOpt::FreeOptionsContext(TOptionsContext& AOptions) {
+void TTaskOptions::FreeOptionsContext(TOptionsContext& AOptions) {
   // The table knows every list and text field the options fill.
   for (const TOptionDef& row : EngineOptionTable())
     std::visit(

@@ -11,20 +11,20 @@
 #include <string>
 #include <vector>
 
-class TCustomFFmpegOpt;
+class TTaskOptions;
 
 // 1 when AStream of AContext matches ASpec, 0 when not, negative for an
 // invalid specifier. An empty specifier matches every stream.
 int CheckStreamSpecifier(AVFormatContext* AContext, AVStream* AStream, const std::string& ASpec);
 
 // Raises the task's fatal error "check_stream_specifier: <error text>".
-[[noreturn]] void StreamSpecifierFatal(TCustomFFmpegOpt& ATask, int ACode);
+[[noreturn]] void StreamSpecifierFatal(TTaskOptions& ATask, int ACode);
 
 // AValue := the value of the last entry of AList whose specifier matches
 // AStream; AValue keeps the caller's default when none does. An invalid
 // specifier is the task's fatal error.
 template <class T>
-void MatchPerStreamOption(TCustomFFmpegOpt& ATask, const TSpecifierOptList<T>& AList,
+void MatchPerStreamOption(TTaskOptions& ATask, const TSpecifierOptList<T>& AList,
                           AVFormatContext* AContext, AVStream* AStream, T& AValue) {
   for (const TSpecifierOpt<T>& entry : AList) {
     const int r = CheckStreamSpecifier(AContext, AStream, entry.Specifier);
@@ -44,25 +44,25 @@ void MatchPerTypeCodecName(const TOptionsContext& AOptions, char AType, std::str
 // kind and direction, the codec's private options, and "vname"/"aname"/"sname"
 // for a generic option of that kind. An invalid specifier is the task's fatal
 // error. Without ACodec, the encoder or decoder of ACodecId is consulted.
-TDictionary FilterCodecOptions(TCustomFFmpegOpt& ATask, const AVDictionary* ADict,
+TDictionary FilterCodecOptions(TTaskOptions& ATask, const AVDictionary* ADict,
                                AVCodecID ACodecId, AVFormatContext* AContext, AVStream* AStream,
                                const AVCodec* ACodec);
 
 // One filtered dictionary per stream of AContext, for stream probing; empty
 // for a file without streams.
-std::vector<TDictionary> FindStreamInfoOptions(TCustomFFmpegOpt& ATask, AVFormatContext* AContext,
+std::vector<TDictionary> FindStreamInfoOptions(TTaskOptions& ATask, AVFormatContext* AContext,
                                                const AVDictionary* ADict);
 
 // The encoder or decoder named AName, or the one of the codec descriptor of
 // that name. An unknown name or a codec of another media type is the task's
 // fatal error.
-const AVCodec* FindCodecByName(TCustomFFmpegOpt& ATask, const std::string& AName, AVMediaType AType,
+const AVCodec* FindCodecByName(TTaskOptions& ATask, const std::string& AName, AVMediaType AType,
                                bool AEncoder);
 
 // The decoder forced for AStream by a codec name (which also sets the
 // stream's codec id), else the default decoder of its codec id; null when
 // there is none.
-const AVCodec* ChooseDecoder(TCustomFFmpegOpt& ATask, const TOptionsContext& AOptions,
+const AVCodec* ChooseDecoder(TTaskOptions& ATask, const TOptionsContext& AOptions,
                              AVFormatContext* AContext, AVStream* AStream);
 
 // True when ALayout is known or could be guessed from its channel count (at
@@ -74,10 +74,10 @@ bool GuessInputChannelLayout(void* ASender, AVChannelLayout& ALayout, int AGuess
 // True when the output AFileName may be written: overwriting is allowed, the
 // name is not a local file, or no such file exists. Otherwise the task's
 // LastErrMsg says it exists and the answer is False.
-bool CheckFileOverwrite(TCustomFFmpegOpt& ATask, const std::string& AFileName);
+bool CheckFileOverwrite(TTaskOptions& ATask, const std::string& AFileName);
 
 // Writes the extradata of attachment stream AStream of input AInputIndex to
 // AFileName, or, when that is empty, to the base name of the stream's own
 // "filename" tag in the current folder.
-void SaveAttachment(TCustomFFmpegOpt& ATask, AVStream* AStream, int AInputIndex,
+void SaveAttachment(TTaskOptions& ATask, AVStream* AStream, int AInputIndex,
                     const std::string& AFileName);

@@ -6,7 +6,7 @@
 #include "FFOptions.h"
 #include "FFText.h"
 #include "FFUtils.h"
-#include "FFmpegOpt.h"
+#include "TaskOptions.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -42,7 +42,7 @@ std::vector<std::string> SplitLines(const std::string& AText) {
 
 // Applies one key=value line: codec names into the record, everything else
 // into the file group's library options.
-int ApplyPresetLine(TCustomFFmpegOpt& ATask, TOptionsContext& AOptions, const std::string& AKey,
+int ApplyPresetLine(TTaskOptions& ATask, TOptionsContext& AOptions, const std::string& AKey,
                     const std::string& AValue) {
   FFLogger().Log(
       &ATask, TLogLevel::llDebug,
@@ -64,7 +64,7 @@ struct TPresetMessages {
   std::string InvalidOption; // format with line, key, value
 };
 
-int ApplyPresetLines(TCustomFFmpegOpt& ATask, TOptionsContext& AOptions,
+int ApplyPresetLines(TTaskOptions& ATask, TOptionsContext& AOptions,
                      const std::vector<std::string>& ALines, const TPresetMessages& AMessages) {
   for (const std::string& raw : ALines) {
     const std::string line = Trim(raw);
@@ -105,7 +105,7 @@ const char* const kInvalidOption = "Invalid option or argument: \"%s\", parsed a
 
 } // namespace
 
-int ApplyPresetLibraryOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AKey,
+int ApplyPresetLibraryOption(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AKey,
                              const char* AValue) {
   TFFOptions& options = ATask.FFOptions();
   // What the option string collected stays aside; the option lands in empty
@@ -136,7 +136,7 @@ int ApplyPresetLibraryOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions,
   return result;
 }
 
-int TCustomFFmpegOpt::ParsePresets(TOptionsContext& AOptions, const std::string& APresets,
+int TTaskOptions::ParsePresets(TOptionsContext& AOptions, const std::string& APresets,
                                    const std::string& AFileName) {
   if (APresets.empty()) return 0;
   FFLogger().Log(this, TLogLevel::llInfo,
@@ -147,7 +147,7 @@ int TCustomFFmpegOpt::ParsePresets(TOptionsContext& AOptions, const std::string&
   return ApplyPresetLines(*this, AOptions, SplitLines(text), {kInvalidSyntax, kInvalidOption});
 }
 
-int OptPreset(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*, const char* AValue) {
+int OptPreset(TTaskOptions& ATask, TOptionsContext* AOptions, const char*, const char* AValue) {
   const std::string path = AValue ? AValue : "";
   std::error_code error;
   if (!AOptions || !std::filesystem::is_regular_file(path, error)) {

@@ -5,7 +5,7 @@
 #include "FFOptionHandlers.h"
 #include "FFOptions.h"
 #include "FFText.h"
-#include "FFmpegOpt.h"
+#include "TaskOptions.h"
 
 #include <cerrno>
 #include <cmath>
@@ -41,7 +41,7 @@ TNorm GuessNorm(TInputContexts AInputs) {
 // Applies the options of one target, stopping at the first failure.
 class TTargetWriter {
 public:
-  TTargetWriter(TCustomFFmpegOpt& ATask, TOptionsContext& AOptions)
+  TTargetWriter(TTaskOptions& ATask, TOptionsContext& AOptions)
       : FTask(ATask), FOptions(AOptions) {}
   int Result = 0;
 
@@ -61,13 +61,13 @@ private:
   void Keep(int AResult) {
     if (Result >= 0 && AResult < 0) Result = AResult;
   }
-  TCustomFFmpegOpt& FTask;
+  TTaskOptions& FTask;
   TOptionsContext& FOptions;
 };
 
 } // namespace
 
-int ApplyTarget(TCustomFFmpegOpt& ATask, TOptionsContext& AOptions, TInputContexts AInputs,
+int ApplyTarget(TTaskOptions& ATask, TOptionsContext& AOptions, TInputContexts AInputs,
                 const char* AValue) {
   std::string target = AValue ? AValue : "";
   TNorm norm = TNorm::Unknown;

@@ -9,7 +9,7 @@
 #include <span>
 #include <variant>
 
-class TCustomFFmpegOpt;
+class TTaskOptions;
 
 // The bits of TOptionDef::Flags. Those marked "no effect" only describe.
 enum TOptionFlag : uint32_t {
@@ -34,7 +34,7 @@ enum TOptionFlag : uint32_t {
 
 // A handler row's function. AOptions is null for the global group; AValue is
 // the argument text. A negative result fails the option.
-using TOptionHandler = int (*)(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions,
+using TOptionHandler = int (*)(TTaskOptions& ATask, TOptionsContext* AOptions,
                                const char* AName, const char* AValue);
 
 // Where a row's value goes; the row builder checks at compile time that it
@@ -44,7 +44,7 @@ using TOptionTarget = std::variant<
     int64_t TOptionsContext::*, float TOptionsContext::*,
     TSpecifierOptList<std::string> TOptionsContext::*, TSpecifierOptList<int> TOptionsContext::*,
     TSpecifierOptList<int64_t> TOptionsContext::*, TSpecifierOptList<double> TOptionsContext::*,
-    int TCustomFFmpegOpt::*, float TCustomFFmpegOpt::*>;
+    int TTaskOptions::*, float TTaskOptions::*>;
 
 struct TOptionDef {
   const char* Name;

@@ -4,20 +4,15 @@
 #pragma once
 
 #include "FFDictionary.h"
+#include "LibAVOwners.h"
 #include "FFOptionTable.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-struct SwsContext;
-
-// Frees with sws_freeContext.
-struct TSwsFree {
-  void operator()(SwsContext* AContext) const;
-};
 // A scaler context that only carries the scaler options set on it.
-using TScalerOptions = std::unique_ptr<SwsContext, TSwsFree>;
+using TScalerOptions = TSwsContextPtr;
 
 // One collected option of the table.
 struct TParsedOption {
@@ -74,17 +69,17 @@ private:
 // Applies one option by name (a "no" prefix turns a Boolean off): 1 when
 // the option took AValue, 0 when it takes none, negative on error. Used by
 // handlers and presets.
-int ParseOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int ParseOption(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                 const char* AValue);
 // Stores AValue as ARow says, or runs its handler; 0 or a negative code with
 // the last option error set. A value that does not convert answers -22.
-int WriteOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const TOptionDef& ARow,
+int WriteOption(TTaskOptions& ATask, TOptionsContext* AOptions, const TOptionDef& ARow,
                 const char* AName, const char* AValue);
 // Writes each option of AGroup in order (AOptions null for the global group).
-int ApplyOptionGroup(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const TOptionGroup& AGroup,
+int ApplyOptionGroup(TTaskOptions& ATask, TOptionsContext* AOptions, const TOptionGroup& AGroup,
                      const std::string& AGroupName);
 // The index of the option AName among AArgs (stepping over the values of
 // the table's options), or -1.
 int LocateOption(int ACount, char* const* AArgs, TOptionTable ATable, const char* AName);
 // Sets the logger's level from "-loglevel" or "-v" before anything else.
-void ParseLogLevel(TCustomFFmpegOpt& ATask, int ACount, char* const* AArgs, TOptionTable ATable);
+void ParseLogLevel(TTaskOptions& ATask, int ACount, char* const* AArgs, TOptionTable ATable);

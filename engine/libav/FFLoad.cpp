@@ -1,8 +1,8 @@
 // The library loader (see FFLoad.h) and the FFmpeg library table.
 #include "FFLoad.h"
 
-#include "FFLog.h"
 #include "LibAV.h"
+#include "LibAVLog.h"
 
 #include <stdexcept>
 #include <sys/stat.h>
@@ -180,7 +180,7 @@ template <TLibAVLib L> void UnbindLib() {
 }
 
 void AfterAvutil(TFFLoader& ALoader) {
-  if (ALoader.InstallLogCallback) TFFLogger::SetCallback();
+  if (ALoader.InstallLogCallback) InstallLibAVLogCallback();
 }
 void AfterAvformat(TFFLoader&) {
   AV.avformat_network_init();

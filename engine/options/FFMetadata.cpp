@@ -5,25 +5,25 @@
 #include "FFLog.h"
 #include "FFStreamOptions.h"
 #include "FFText.h"
-#include "FFmpegOpt.h"
+#include "TaskOptions.h"
 
 #include <cstdlib>
 
 namespace {
 
-int Fail(TCustomFFmpegOpt& ATask, std::string AMessage, int ACode = -1) {
+int Fail(TTaskOptions& ATask, std::string AMessage, int ACode = -1) {
   ATask.LastErrMsg = std::move(AMessage);
   return ACode;
 }
 
-int FailLogged(TCustomFFmpegOpt& ATask, std::string AMessage) {
+int FailLogged(TTaskOptions& ATask, std::string AMessage) {
   FFLogger().Log(&ATask, TLogLevel::llFatal, AMessage);
   return Fail(ATask, std::move(AMessage));
 }
 
 // The dictionary of a "g", "c" or "p" specifier; null with LastErrMsg set for
 // an index outside the file's chapters or programs.
-AVDictionary** MetadataOf(TCustomFFmpegOpt& ATask, AVFormatContext* AContext, char AType,
+AVDictionary** MetadataOf(TTaskOptions& ATask, AVFormatContext* AContext, char AType,
                           int AIndex) {
   auto check = [&](unsigned ACount, const char* AWhat) {
     if (AIndex >= 0 && static_cast<unsigned>(AIndex) < ACount) return true;
@@ -46,7 +46,7 @@ AVDictionary** MetadataOf(TCustomFFmpegOpt& ATask, AVFormatContext* AContext, ch
 
 } // namespace
 
-int ParseMetadataSpec(TCustomFFmpegOpt& ATask, const std::string& ASpec, char& AType,
+int ParseMetadataSpec(TTaskOptions& ATask, const std::string& ASpec, char& AType,
                       std::string& AStreamSpec, int& AIndex) {
   if (ASpec.empty()) {
     AType = 'g';
@@ -72,7 +72,7 @@ int ParseMetadataSpec(TCustomFFmpegOpt& ATask, const std::string& ASpec, char& A
   }
 }
 
-int CopyMetadata(TCustomFFmpegOpt& ATask, const std::string& AOutSpec, const std::string& AInSpec,
+int CopyMetadata(TTaskOptions& ATask, const std::string& AOutSpec, const std::string& AInSpec,
                  TOptionsContext& AOptions, AVFormatContext* AInput, AVFormatContext* AOutput) {
   char inType = 0, outType = 0;
   std::string inStreamSpec, outStreamSpec;

@@ -8,12 +8,12 @@
 
 #include <string>
 
-using TOptionHandlerFunction = int(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions,
+using TOptionHandlerFunction = int(TTaskOptions& ATask, TOptionsContext* AOptions,
                                    const char* AName, const char* AValue);
 
 // How a handler reports: LastOptionError := AText, logged at ALevel; answers
 // ACode (-22 unless given).
-int OptionFailure(TCustomFFmpegOpt& ATask, const std::string& AText, int ACode = -22,
+int OptionFailure(TTaskOptions& ATask, const std::string& AText, int ACode = -22,
                   TLogLevel ALevel = TLogLevel::llError);
 
 // Informational options of the command-line tool, unsupported and removed
@@ -26,7 +26,7 @@ TOptionHandlerFunction OptLogLevel, OptMaxAlloc, OptCpuFlags;
 inline constexpr long kMinMaxAlloc = 1L << 20;
 // Sets the logger's level from a level name or the libraries' number; -22
 // with the last option error set for anything else.
-int ApplyLogLevel(TCustomFFmpegOpt& ATask, const char* AValue);
+int ApplyLogLevel(TTaskOptions& ATask, const char* AValue);
 
 // Options that apply another option under a new name.
 TOptionHandlerFunction OptVideoCodec, OptAudioCodec, OptSubtitleCodec, OptDataCodec;

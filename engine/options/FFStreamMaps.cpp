@@ -2,7 +2,7 @@
 #include "FFStreamMaps.h"
 
 #include "FFStreamOptions.h"
-#include "FFmpegOpt.h"
+#include "TaskOptions.h"
 
 #include <climits>
 #include <cstdio>
@@ -28,7 +28,7 @@ bool InRange(int AIndex, size_t ACount) {
 
 // 1 when AStream matches; an invalid specifier is fatal rather than a map
 // that silently matches nothing.
-bool Matches(TCustomFFmpegOpt& ATask, AVFormatContext* AContext, AVStream* AStream,
+bool Matches(TTaskOptions& ATask, AVFormatContext* AContext, AVStream* AStream,
              const std::string& ASpec) {
   const int r = CheckStreamSpecifier(AContext, AStream, ASpec);
   if (r < 0) StreamSpecifierFatal(ATask, r);
@@ -37,7 +37,7 @@ bool Matches(TCustomFFmpegOpt& ATask, AVFormatContext* AContext, AVStream* AStre
 
 } // namespace
 
-void ApplyStreamMap(TCustomFFmpegOpt& ATask, TOptionsContext& AOptions, TInputContexts AInputs,
+void ApplyStreamMap(TTaskOptions& ATask, TOptionsContext& AOptions, TInputContexts AInputs,
                     const char* AValue) {
   const std::string value = AValue ? AValue : "";
   const bool negative = !value.empty() && value[0] == '-';
@@ -103,7 +103,7 @@ void ApplyStreamMap(TCustomFFmpegOpt& ATask, TOptionsContext& AOptions, TInputCo
   if (!found) ATask.FatalErrorFmt("Stream map \"%s\" matches no streams.", value.c_str());
 }
 
-void ApplyAudioChannelMap(TCustomFFmpegOpt& ATask, TOptionsContext& AOptions,
+void ApplyAudioChannelMap(TTaskOptions& ATask, TOptionsContext& AOptions,
                           TInputContexts AInputs, const char* AValue) {
   const char* value = AValue ? AValue : "";
   const char* usage = "Syntax error, mapchan usage: [file.stream.channel|-1][:syncfile:syncstream]";

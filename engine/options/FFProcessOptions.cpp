@@ -6,7 +6,7 @@
 #include "FFOptionHandlers.h"
 #include "FFText.h"
 #include "FFValues.h"
-#include "FFmpegOpt.h"
+#include "TaskOptions.h"
 #include "LibAV.h"
 
 #include <cerrno>
@@ -27,7 +27,7 @@ const TLogLevelName kLogLevels[] = {
 
 } // namespace
 
-int ApplyLogLevel(TCustomFFmpegOpt& ATask, const char* AValue) {
+int ApplyLogLevel(TTaskOptions& ATask, const char* AValue) {
   const char* value = AValue ? AValue : "";
   for (const TLogLevelName& level : kLogLevels)
     if (std::strcmp(level.Name, value) == 0) {
@@ -52,11 +52,11 @@ int ApplyLogLevel(TCustomFFmpegOpt& ATask, const char* AValue) {
   return AVERROR(EINVAL);
 }
 
-int OptLogLevel(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
+int OptLogLevel(TTaskOptions& ATask, TOptionsContext*, const char*, const char* AValue) {
   return ApplyLogLevel(ATask, AValue);
 }
 
-int OptMaxAlloc(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
+int OptMaxAlloc(TTaskOptions& ATask, TOptionsContext*, const char*, const char* AValue) {
   const char* value = AValue ? AValue : "";
   long limit = 0;
   std::string error;
@@ -71,7 +71,7 @@ int OptMaxAlloc(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const ch
   return 0;
 }
 
-int OptCpuFlags(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
+int OptCpuFlags(TTaskOptions& ATask, TOptionsContext*, const char*, const char* AValue) {
   const char* value = AValue ? AValue : "";
   // What the processor has, not what an earlier "-cpuflags" forced.
   AV.av_force_cpu_flags(-1);

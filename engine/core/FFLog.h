@@ -57,9 +57,6 @@ public:
   bool Muted() const { return FMuted.load(); }
   bool AutoCreated() const { return FAutoCreated; }
 
-  // Installs the log callback in libavutil and applies the library level.
-  static void SetCallback();
-
 private:
   friend TFFLogger& FFLogger();
   void RecomputeMuted();
@@ -77,5 +74,5 @@ private:
 // The program's logger; creates a hidden one when none exists.
 TFFLogger& FFLogger();
 
-// The callback in the form av_log_set_callback expects.
-void FFLogCallback(void* AClassObject, int ALevel, const char* AFormat, va_list AArgs);
+// The handler of the libraries' log lines (LibAVLog.h).
+void FFLogCallback(void* AClassObject, int ALevel, const char* AFormat, va_list AArgs) noexcept;

@@ -7,7 +7,7 @@
 #include "FFOptionHandlers.h"
 #include "FFUtils.h"
 #include "FFValues.h"
-#include "FFmpegOpt.h"
+#include "TaskOptions.h"
 #include "InputFormatRegistry.h"
 
 #include <algorithm>
@@ -41,10 +41,6 @@ int DictFlagsFor(const AVOption* AOption) {
 }
 
 } // namespace
-
-void TSwsFree::operator()(SwsContext* AContext) const {
-  AV.sws_freeContext(AContext);
-}
 
 // ---- Collecting -----------------------------------------------------------------
 
@@ -234,11 +230,25 @@ template <class T> struct TIsSpecifierList<TSpecifierOptList<T>> : std::true_typ
   using Value = T;
 };
 
-int CallHandler(TCustomFFmpegOpt& ATask, TOptionHandler AHandler, TOptionsContext* AOptions,
+int CallHandler(TTaskOptions& ATask, TOptionHandler AHandler, TOptionsContext* AOptions,
                 const char* AName, const char* AValue) {
   std::string& lastError = ATask.LastOptionError();
   lastError.clear();
-  const int result = AHandler(ATask, AOptions, AName, AValue);
+  int result;
+  // A handler's exception is the option's error: the parse answers codes.
+  try {
+    result = AHandler(ATask, AOptions, AName, AValue);
+  } catch (const std::bad_alloc&) {
+    lastError = "Out of memory";
+    result = AVERROR(ENOMEM);
+  } catch (const FFmpegException& e) {
+    lastError = e.what(); // the fatal-error routine has logged it
+    result = AVERROR(EINVAL);
+  } catch (const std::exception& e) {
+    lastError = e.what();
+    AV.av_log(nullptr, AV_LOG_ERROR, "%s\n", e.what());
+    result = AVERROR(EINVAL);
+  }
   if (result >= 0) return 0;
   const std::string message = std::string("Failed to set value \"") + (AValue ? AValue : "") +
                               "\" for option \"" + AName + "\"";
@@ -249,7 +259,7 @@ int CallHandler(TCustomFFmpegOpt& ATask, TOptionHandler AHandler, TOptionsContex
 
 } // namespace
 
-int WriteOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const TOptionDef& ARow,
+int WriteOption(TTaskOptions& ATask, TOptionsContext* AOptions, const TOptionDef& ARow,
                 const char* AName, const char* AValue) {
   const std::string name = AName;
   const std::string value = AValue ? AValue : "";
@@ -259,7 +269,7 @@ int WriteOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const TOptio
       return CallHandler(ATask, ATarget, AOptions, AName, AValue);
     } else {
       using TField = typename TFieldOf<TTarget>::Type;
-      if constexpr (std::is_same_v<typename TFieldOf<TTarget>::Class, TCustomFFmpegOpt>) {
+      if constexpr (std::is_same_v<typename TFieldOf<TTarget>::Class, TTaskOptions>) {
         ATask.*ATarget = ConvertValue<TField>(ARow.Flags, name, value);
       } else {
         // Such rows are in the file group, which is applied with a record.
@@ -283,8 +293,6 @@ int WriteOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const TOptio
   };
   try {
     return std::visit(write, ARow.Target);
-  } catch (const FFmpegException&) {
-    throw;
   } catch (const Exception& e) {
     // A value that does not convert is the option's error, not the caller's.
     ATask.LastOptionError() = e.what();
@@ -293,7 +301,7 @@ int WriteOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const TOptio
   }
 }
 
-int ParseOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int ParseOption(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                 const char* AValue) {
   const TOptionTable table = ATask.OptionTable();
   const TOptionDef* row = FindOption(table, AName);
@@ -321,7 +329,7 @@ int ParseOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* 
   return row->HasArg() ? 1 : 0;
 }
 
-int ApplyOptionGroup(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const TOptionGroup& AGroup,
+int ApplyOptionGroup(TTaskOptions& ATask, TOptionsContext* AOptions, const TOptionGroup& AGroup,
                      const std::string& AGroupName) {
   AV.av_log(nullptr, AV_LOG_DEBUG, "Parsing a group of options: %s.\n", AGroupName.c_str());
   for (const TParsedOption& option : AGroup.Options) {
@@ -354,7 +362,7 @@ int LocateOption(int ACount, char* const* AArgs, TOptionTable ATable, const char
   return -1;
 }
 
-void ParseLogLevel(TCustomFFmpegOpt& ATask, int ACount, char* const* AArgs, TOptionTable ATable) {
+void ParseLogLevel(TTaskOptions& ATask, int ACount, char* const* AArgs, TOptionTable ATable) {
   int at = LocateOption(ACount, AArgs, ATable, "loglevel");
   if (at < 0) at = LocateOption(ACount, AArgs, ATable, "v");
   if (at >= 0 && at + 1 < ACount) ApplyLogLevel(ATask, AArgs[at + 1]);
@@ -362,10 +370,27 @@ void ParseLogLevel(TCustomFFmpegOpt& ATask, int ACount, char* const* AArgs, TOpt
 
 // ---- The task's parse -----------------------------------------------------------
 
-int TCustomFFmpegOpt::ParseOptions(TOptionsContext& AOptions, const std::string& AOptionText,
-                                   const std::string& AFileName, const std::string& APresets) {
+int TTaskOptions::ParseOptions(TOptionsContext& AOptions, const std::string& AOptionText,
+                               const std::string& AFileName, const std::string& APresets) {
   InitOptionTable();
   LastOptionError().clear();
+  int result;
+  try {
+    result = ParseGroups(AOptions, AOptionText, AFileName, APresets);
+  } catch (const std::bad_alloc&) {
+    result = AVERROR(ENOMEM);
+  }
+  if (result < 0) {
+    const std::string text = ErrorToString("", result);
+    FFLogger().Log(this, TLogLevel::llFatal, text);
+    if (StrictOptions)
+      LastErrMsg = LastOptionError().empty() ? text : LastOptionError() + "\r\n" + text;
+  }
+  return StrictOptions ? result : 0;
+}
+
+int TTaskOptions::ParseGroups(TOptionsContext& AOptions, const std::string& AOptionText,
+                              const std::string& AFileName, const std::string& APresets) {
   int result = 0;
   // The split arguments live until the groups have been applied.
   std::vector<char*> args;
@@ -387,11 +412,5 @@ int TCustomFFmpegOpt::ParseOptions(TOptionsContext& AOptions, const std::string&
   if (result >= 0) result = ParsePresets(AOptions, APresets, AFileName);
   if (result >= 0 && !FOptions->FileGroup.Options.empty())
     result = ApplyOptionGroup(*this, &AOptions, FOptions->FileGroup, AFileName);
-  if (result < 0) {
-    const std::string text = ErrorToString("", result);
-    FFLogger().Log(this, TLogLevel::llFatal, text);
-    if (StrictOptions)
-      LastErrMsg = LastOptionError().empty() ? text : LastOptionError() + "\r\n" + text;
-  }
-  return StrictOptions ? result : 0;
+  return result;
 }

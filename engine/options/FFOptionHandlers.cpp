@@ -3,7 +3,6 @@
 #include "FFOptionHandlers.h"
 
 #include "FFErrors.h"
-#include "FFFilterGraph.h"
 #include "FFLog.h"
 #include "FFOptions.h"
 #include "FFPresets.h"
@@ -11,7 +10,7 @@
 #include "FFTargets.h"
 #include "FFText.h"
 #include "FFValues.h"
-#include "FFmpegOpt.h"
+#include "TaskOptions.h"
 #include "LibAV.h"
 
 #include <cerrno>
@@ -29,24 +28,24 @@ std::string Quoted(const char* AText) {
 }
 
 // A per-file option met while the global group is applied.
-int NeedsFile(TCustomFFmpegOpt& ATask, const char* AName) {
+int NeedsFile(TTaskOptions& ATask, const char* AName) {
   return OptionFailure(ATask, "Option " + Quoted(AName) + " needs a file");
 }
 
-int Rename(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* ANewName,
+int Rename(TTaskOptions& ATask, TOptionsContext* AOptions, const char* ANewName,
            const char* AValue) {
   return ParseOption(ATask, AOptions, ANewName, AValue);
 }
 
 // Sets a library option straight into the file group's codec dictionary.
-int SetCodecOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AKey,
+int SetCodecOption(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AKey,
                    const char* AValue) {
   if (!AOptions || !AOptions->Group) return NeedsFile(ATask, AKey);
   return AOptions->Group->CodecOpts.Set(AKey, AValue);
 }
 
 // Seconds (with "." as the decimal separator) applied as microseconds.
-int ApplySeconds(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int ApplySeconds(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                  const char* AValue, const char* AMicrosecondOption) {
   double seconds = 0;
   try {
@@ -60,7 +59,7 @@ int ApplySeconds(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*
 
 } // namespace
 
-int OptionFailure(TCustomFFmpegOpt& ATask, const std::string& AText, int ACode, TLogLevel ALevel) {
+int OptionFailure(TTaskOptions& ATask, const std::string& AText, int ACode, TLogLevel ALevel) {
   ATask.LastOptionError() = AText;
   FFLogger().Log(&ATask, ALevel, AText);
   return ACode;
@@ -68,21 +67,21 @@ int OptionFailure(TCustomFFmpegOpt& ATask, const std::string& AText, int ACode, 
 
 // ---- Informational, unsupported and removed options -------------------------
 
-int OptIgnored(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
+int OptIgnored(TTaskOptions& ATask, TOptionsContext*, const char* AName, const char*) {
   return OptionFailure(ATask, "options " + Quoted(AName) + " not supported, ignore", 0,
                        TLogLevel::llWarning);
 }
 
-int OptUnsupported(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
+int OptUnsupported(TTaskOptions& ATask, TOptionsContext*, const char* AName, const char*) {
   return OptionFailure(ATask, "options " + Quoted(AName) + " not supported");
 }
 
-int OptHookSwitch(TCustomFFmpegOpt&, TOptionsContext*, const char*, const char*) {
+int OptHookSwitch(TTaskOptions&, TOptionsContext*, const char*, const char*) {
   // The encoder reads the hook switches from its output options itself.
   return 0;
 }
 
-int OptSameQ(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
+int OptSameQ(TTaskOptions& ATask, TOptionsContext*, const char* AName, const char*) {
   return OptionFailure(ATask,
                        FormatText("Option \"%s\" was removed. If you are looking for an option "
                                   "to preserve the quality (which is not what -%s was for), use "
@@ -93,83 +92,83 @@ int OptSameQ(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const
 
 // ---- Renamed options ------------------------------------------------------------
 
-int OptVideoCodec(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptVideoCodec(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                   const char* AValue) {
   return Rename(ATask, AOptions, "codec:v", AValue);
 }
 
-int OptAudioCodec(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptAudioCodec(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                   const char* AValue) {
   return Rename(ATask, AOptions, "codec:a", AValue);
 }
 
-int OptSubtitleCodec(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptSubtitleCodec(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                      const char* AValue) {
   return Rename(ATask, AOptions, "codec:s", AValue);
 }
 
-int OptDataCodec(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptDataCodec(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                  const char* AValue) {
   return Rename(ATask, AOptions, "codec:d", AValue);
 }
 
-int OptVideoFrames(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptVideoFrames(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                    const char* AValue) {
   return Rename(ATask, AOptions, "frames:v", AValue);
 }
 
-int OptAudioFrames(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptAudioFrames(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                    const char* AValue) {
   return Rename(ATask, AOptions, "frames:a", AValue);
 }
 
-int OptDataFrames(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptDataFrames(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                   const char* AValue) {
   return Rename(ATask, AOptions, "frames:d", AValue);
 }
 
-int OptVideoFilters(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptVideoFilters(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                     const char* AValue) {
   return Rename(ATask, AOptions, "filter:v", AValue);
 }
 
-int OptAudioFilters(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptAudioFilters(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                     const char* AValue) {
   return Rename(ATask, AOptions, "filter:a", AValue);
 }
 
-int OptAudioQuality(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptAudioQuality(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                     const char* AValue) {
   return Rename(ATask, AOptions, "q:a", AValue);
 }
 
-int OptOldToNew(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptOldToNew(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                 const char* AValue) {
   // "vtag" becomes "tag:v", "absf" becomes "bsf:a".
   const std::string name = std::string(AName + 1) + ":" + AName[0];
   return Rename(ATask, AOptions, name.c_str(), AValue);
 }
 
-int OptTimeStart(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptTimeStart(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                  const char* AValue) {
   return ApplySeconds(ATask, AOptions, AName, AValue, "ss_microsecond");
 }
 
-int OptTimeLength(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptTimeLength(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                   const char* AValue) {
   return ApplySeconds(ATask, AOptions, AName, AValue, "t_microsecond");
 }
 
 // ---- Options with behaviour of their own ----------------------------------------------
 
-int OptBitrate(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptBitrate(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                const char* AValue) {
   if (std::strcmp(AName, "b") != 0) return SetCodecOption(ATask, AOptions, AName, AValue);
   FFLogger().Log(&ATask, TLogLevel::llWarning, "Please use -b:a or -b:v, -b is ambiguous");
   return SetCodecOption(ATask, AOptions, "b:v", AValue);
 }
 
-int OptQScale(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptQScale(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
               const char* AValue) {
   if (std::strcmp(AName, "qscale") != 0)
     return Rename(ATask, AOptions, (std::string("q") + (AName + 6)).c_str(), AValue);
@@ -177,7 +176,7 @@ int OptQScale(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AN
   return Rename(ATask, AOptions, "q:v", AValue);
 }
 
-int OptProfile(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptProfile(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                const char* AValue) {
   if (std::strcmp(AName, "profile") != 0) return SetCodecOption(ATask, AOptions, AName, AValue);
   FFLogger().Log(&ATask, TLogLevel::llWarning,
@@ -185,7 +184,7 @@ int OptProfile(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* A
   return SetCodecOption(ATask, AOptions, "profile:v", AValue);
 }
 
-int OptVsync(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
+int OptVsync(TTaskOptions& ATask, TOptionsContext*, const char*, const char* AValue) {
   const char* value = AValue ? AValue : "";
   if (strcasecmp(value, "cfr") == 0)
     ATask.VideoSyncMethod = 1;
@@ -206,7 +205,7 @@ int OptVsync(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char*
                        FormatText("The value for \"vsync\" was \"%s\" which is invalid", value));
 }
 
-int OptDeinterlace(TCustomFFmpegOpt& ATask, TOptionsContext*, const char* AName, const char*) {
+int OptDeinterlace(TTaskOptions& ATask, TOptionsContext*, const char* AName, const char*) {
   FFLogger().Log(&ATask, TLogLevel::llWarning,
                  std::string("-") + AName + " is deprecated, use -filter:v yadif instead");
   ATask.DoDeinterlace = true;
@@ -221,7 +220,7 @@ namespace {
 // option set the usual way now would be lost: it takes the preset road into
 // the file group's dictionaries. Only a library (a capture device) that has
 // the option takes it.
-int ApplyRenamedLibraryOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions,
+int ApplyRenamedLibraryOption(TTaskOptions& ATask, TOptionsContext* AOptions,
                               const char* AWarning, const char* AKey, const char* AValue) {
   FFLogger().Log(&ATask, TLogLevel::llWarning, AWarning);
   return ApplyPresetLibraryOption(ATask, AOptions, AKey, AValue ? AValue : "");
@@ -235,13 +234,13 @@ std::string SpecifierPart(const char* AName) {
 
 } // namespace
 
-int OptVideoChannel(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptVideoChannel(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                     const char* AValue) {
   return ApplyRenamedLibraryOption(ATask, AOptions, "This option is deprecated, use -channel.",
                                    "channel", AValue);
 }
 
-int OptVideoStandard(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptVideoStandard(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                      const char* AValue) {
   return ApplyRenamedLibraryOption(ATask, AOptions, "This option is deprecated, use -standard.",
                                    "standard", AValue);
@@ -249,7 +248,7 @@ int OptVideoStandard(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const c
 
 // ---- Channel layout, time code, recording time -----------------------------------------
 
-int OptChannelLayout(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptChannelLayout(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                      const char* AValue) {
   const char* value = AValue ? AValue : "";
   AVChannelLayout layout{};
@@ -270,7 +269,7 @@ int OptChannelLayout(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const c
   return applied < 0 ? applied : 0;
 }
 
-int OptTimecode(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char*,
+int OptTimecode(TTaskOptions& ATask, TOptionsContext* AOptions, const char*,
                 const char* AValue) {
   const char* value = AValue ? AValue : "";
   const std::string tag = std::string("timecode=") + value;
@@ -292,7 +291,7 @@ int64_t RoundToSeconds(int64_t AMicroseconds) {
 
 } // namespace
 
-int OptRecordingTimestamp(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptRecordingTimestamp(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                           const char* AValue) {
   const int64_t seconds = RoundToSeconds(ParseTimeOption(AName, AValue ? AValue : "", false));
   // The libraries read creation_time as ISO 8601 in UTC; a local time with
@@ -313,7 +312,7 @@ int OptRecordingTimestamp(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, co
 
 // ---- Statistics and progress outputs ------------------------------------------------------
 
-int OptVStats(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char*) {
+int OptVStats(TTaskOptions& ATask, TOptionsContext*, const char*, const char*) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
@@ -323,18 +322,18 @@ int OptVStats(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char
   return 0;
 }
 
-int OptVStatsFile(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
+int OptVStatsFile(TTaskOptions& ATask, TOptionsContext*, const char*, const char* AValue) {
   ATask.VStatsFileName = AValue ? AValue : "";
   return 0;
 }
 
-int OptProgress(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
+int OptProgress(TTaskOptions& ATask, TOptionsContext*, const char*, const char* AValue) {
   const std::string value = AValue ? AValue : "";
   const std::string url = value == "-" ? "pipe:" : value;
   AVIOContext* output = nullptr;
   ATask.StartWriteTimer();
   const int result =
-      AV.avio_open2(&output, url.c_str(), AVIO_FLAG_WRITE, &ATask.WriteInterrupt, nullptr);
+      AV.avio_open2(&output, url.c_str(), AVIO_FLAG_WRITE, ATask.WriteIOInterrupt(), nullptr);
   ATask.StopWriteTimer();
   if (result < 0)
     return OptionFailure(ATask,
@@ -347,26 +346,18 @@ int OptProgress(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const ch
 
 // ---- Attachments, complex graphs, stream ids ----------------------------------------------
 
-int OptAttach(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptAttach(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
               const char* AValue) {
   if (!AOptions) return NeedsFile(ATask, AName);
   AOptions->Attachments.emplace_back(AValue ? AValue : "");
   return 0;
 }
 
-int OptFilterComplex(TCustomFFmpegOpt& ATask, TOptionsContext*, const char*, const char* AValue) {
-  try {
-    auto graph = std::make_unique<TFilterGraph>();
-    graph->Index = static_cast<int>(ATask.FilterGraphs.size());
-    graph->GraphDesc = AValue ? AValue : "";
-    ATask.FilterGraphs.push_back(std::move(graph));
-  } catch (const std::bad_alloc&) {
-    return AVERROR(ENOMEM);
-  }
-  return 0;
+int OptFilterComplex(TTaskOptions& ATask, TOptionsContext*, const char*, const char* AValue) {
+  return ATask.AddComplexFilterGraph(AValue ? AValue : "");
 }
 
-int OptStreamId(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptStreamId(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                 const char* AValue) {
   if (!AOptions) return NeedsFile(ATask, AName);
   const std::string value = AValue ? AValue : "";
@@ -393,7 +384,7 @@ int OptStreamId(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* 
 
 // ---- Options that look at the task's inputs -----------------------------------------------
 
-int OptMap(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptMap(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
            const char* AValue) {
   if (!AOptions) return NeedsFile(ATask, AName);
   const std::vector<AVFormatContext*> inputs = ATask.InputContexts();
@@ -401,7 +392,7 @@ int OptMap(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName
   return 0;
 }
 
-int OptMapChannel(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptMapChannel(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                   const char* AValue) {
   if (!AOptions) return NeedsFile(ATask, AName);
   const std::vector<AVFormatContext*> inputs = ATask.InputContexts();
@@ -409,7 +400,7 @@ int OptMapChannel(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char
   return 0;
 }
 
-int OptTarget(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int OptTarget(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
               const char* AValue) {
   if (!AOptions) return NeedsFile(ATask, AName);
   const std::vector<AVFormatContext*> inputs = ATask.InputContexts();
@@ -418,12 +409,12 @@ int OptTarget(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AN
 
 // ---- The task's own video-hook handlers ------------------------------------------------------
 
-int CallOptVHook(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int CallOptVHook(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                  const char* AValue) {
   return ATask.OptVHook(AOptions, AName, AValue);
 }
 
-int CallOptVideoHookBitsPixel(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AName,
+int CallOptVideoHookBitsPixel(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                               const char* AValue) {
   return ATask.OptVideoHookBitsPixel(AOptions, AName, AValue);
 }

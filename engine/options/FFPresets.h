@@ -5,11 +5,11 @@
 
 #include "FFOptionsContext.h"
 
-class TCustomFFmpegOpt;
+class TTaskOptions;
 
 // Sets one library option straight into the file group's dictionaries (and
 // its scaler options), also after the parse has finished collecting them;
 // AOptions is null for the global group. The result of the option sets'
 // lookup: 0, AVERROR_OPTION_NOT_FOUND, or a rejection of the value.
-int ApplyPresetLibraryOption(TCustomFFmpegOpt& ATask, TOptionsContext* AOptions, const char* AKey,
+int ApplyPresetLibraryOption(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AKey,
                              const char* AValue);

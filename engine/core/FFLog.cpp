@@ -3,6 +3,7 @@
 #include "FFText.h"
 
 #include "LibAV.h"
+#include "LibAVLog.h"
 #include "MainThread.h"
 #include "Thread.h"
 
@@ -22,6 +23,9 @@ const char* const kLevelNames[] = {"Quiet",   "Panic", "Fatal",   "Error",
 
 // What the logger unit holds for the whole program.
 struct TLoggerUnit {
+  // The libraries' lines reach the logger from the first use of any part of it.
+  TLoggerUnit() { SetLibAVLogHandler(&FFLogCallback); }
+  ~TLoggerUnit() { SetLibAVLogHandler(nullptr); }
   std::recursive_mutex LoggerLock;   // the logger's settings, its file and its deliveries
   std::recursive_mutex CallbackLock; // always taken before LoggerLock
   std::atomic<TFFLogger*> Instance{nullptr};
@@ -29,7 +33,6 @@ struct TLoggerUnit {
   bool LogToFile = false;
   std::ofstream File;
   bool FileFailed = false;
-  std::atomic<int> LibraryLevel{AV_LOG_INFO};
   // The callback's state: the last text, its repeats, each thread's partial line.
   std::string Previous;
   int RepeatCount = 0;
@@ -42,6 +45,7 @@ TLoggerUnit& Unit() {
   static TLoggerUnit unit;
   return unit;
 }
+
 
 std::string TimeOfDay() {
   timeval now{};
@@ -81,7 +85,7 @@ TFFLogger::TFFLogger() {
   } else if (current) {
     throw std::logic_error("Allow creating only one instance of TFFLogger.");
   }
-  FLogLevel = LogLevelOf(u.LibraryLevel.load());
+  FLogLevel = LogLevelOf(LibAVLogLevel());
   u.Instance = this;
 }
 
@@ -116,10 +120,7 @@ void TFFLogger::SetActive(bool AValue) {
 
 void TFFLogger::SetLogLevel(TLogLevel AValue) {
   if (FLogLevel.exchange(AValue) == AValue) return;
-  if (AV.av_log_set_level) {
-    Unit().LibraryLevel = LibraryLevelOf(AValue);
-    AV.av_log_set_level(LibraryLevelOf(AValue));
-  }
+  SetLibAVLogLevel(LibraryLevelOf(AValue));
 }
 
 std::string TFFLogger::LogFile() const {
@@ -230,15 +231,6 @@ void TFFLogger::CloseFile() {
   u.FileFailed = false;
 }
 
-void TFFLogger::SetCallback() {
-  if (!AV.av_log_set_callback || !AV.av_log_set_level)
-    throw std::logic_error("SetCallback: libavutil is not bound");
-  AV.av_log_set_callback(FFLogCallback);
-  const TLogLevel level = FFLogger().LogLevel();
-  Unit().LibraryLevel = LibraryLevelOf(level);
-  AV.av_log_set_level(LibraryLevelOf(level));
-}
-
 namespace {
 
 // "[name @ address]" of a logging context, with its parent's in front.
@@ -319,8 +311,7 @@ void HandleCallback(void* AClassObject, int ALevel, const char* AFormat, va_list
 
 } // namespace
 
-void FFLogCallback(void* AClassObject, int ALevel, const char* AFormat, va_list AArgs) {
-  if (ALevel > Unit().LibraryLevel.load()) return;
+void FFLogCallback(void* AClassObject, int ALevel, const char* AFormat, va_list AArgs) noexcept {
   try {
     HandleCallback(AClassObject, ALevel, AFormat, AArgs);
   } catch (...) {

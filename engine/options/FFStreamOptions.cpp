@@ -5,7 +5,7 @@
 #include "FFErrors.h"
 #include "FFLog.h"
 #include "FFText.h"
-#include "FFmpegOpt.h"
+#include "TaskOptions.h"
 
 #include <cstring>
 #include <new>
@@ -27,7 +27,7 @@ int CheckStreamSpecifier(AVFormatContext* AContext, AVStream* AStream, const std
   return AV.avformat_match_stream_specifier(AContext, AStream, ASpec.c_str());
 }
 
-void StreamSpecifierFatal(TCustomFFmpegOpt& ATask, int ACode) {
+void StreamSpecifierFatal(TTaskOptions& ATask, int ACode) {
   ATask.FatalError(ErrorToString("check_stream_specifier", ACode));
 }
 
@@ -36,7 +36,7 @@ void MatchPerTypeCodecName(const TOptionsContext& AOptions, char AType, std::str
     if (entry.Specifier.size() == 1 && entry.Specifier[0] == AType) AName = entry.Value;
 }
 
-TDictionary FilterCodecOptions(TCustomFFmpegOpt& ATask, const AVDictionary* ADict,
+TDictionary FilterCodecOptions(TTaskOptions& ATask, const AVDictionary* ADict,
                                AVCodecID ACodecId, AVFormatContext* AContext, AVStream* AStream,
                                const AVCodec* ACodec) {
   TDictionary result;
@@ -81,7 +81,7 @@ TDictionary FilterCodecOptions(TCustomFFmpegOpt& ATask, const AVDictionary* ADic
   return result;
 }
 
-std::vector<TDictionary> FindStreamInfoOptions(TCustomFFmpegOpt& ATask, AVFormatContext* AContext,
+std::vector<TDictionary> FindStreamInfoOptions(TTaskOptions& ATask, AVFormatContext* AContext,
                                                const AVDictionary* ADict) {
   std::vector<TDictionary> result;
   if (AContext->nb_streams == 0) return result;
@@ -99,7 +99,7 @@ std::vector<TDictionary> FindStreamInfoOptions(TCustomFFmpegOpt& ATask, AVFormat
   return result;
 }
 
-const AVCodec* FindCodecByName(TCustomFFmpegOpt& ATask, const std::string& AName, AVMediaType AType,
+const AVCodec* FindCodecByName(TTaskOptions& ATask, const std::string& AName, AVMediaType AType,
                                bool AEncoder) {
   const char* kind = AEncoder ? "encoder" : "decoder";
   const AVCodec* codec = AEncoder ? AV.avcodec_find_encoder_by_name(AName.c_str())
@@ -119,7 +119,7 @@ const AVCodec* FindCodecByName(TCustomFFmpegOpt& ATask, const std::string& AName
   return codec;
 }
 
-const AVCodec* ChooseDecoder(TCustomFFmpegOpt& ATask, const TOptionsContext& AOptions,
+const AVCodec* ChooseDecoder(TTaskOptions& ATask, const TOptionsContext& AOptions,
                              AVFormatContext* AContext, AVStream* AStream) {
   std::string name;
   MatchPerStreamOption(ATask, AOptions.CodecNames, AContext, AStream, name);
@@ -148,7 +148,7 @@ bool GuessInputChannelLayout(void* ASender, AVChannelLayout& ALayout, int AGuess
   return true;
 }
 
-bool CheckFileOverwrite(TCustomFFmpegOpt& ATask, const std::string& AFileName) {
+bool CheckFileOverwrite(TTaskOptions& ATask, const std::string& AFileName) {
   if (ATask.FileOverwrite && !ATask.NoFileOverwrite) return true;
   // The libraries' own lookup decides what is a local file, so a ":" inside a
   // path is not taken for a protocol.
@@ -160,7 +160,7 @@ bool CheckFileOverwrite(TCustomFFmpegOpt& ATask, const std::string& AFileName) {
   return false;
 }
 
-void SaveAttachment(TCustomFFmpegOpt& ATask, AVStream* AStream, int AInputIndex,
+void SaveAttachment(TTaskOptions& ATask, AVStream* AStream, int AInputIndex,
                     const std::string& AFileName) {
   const AVCodecParameters* par = AStream->codecpar;
   if (!par->extradata || par->extradata_size <= 0) {
@@ -188,7 +188,7 @@ void SaveAttachment(TCustomFFmpegOpt& ATask, AVStream* AStream, int AInputIndex,
   AVIOContext* raw = nullptr;
   ATask.StartWriteTimer();
   const int opened =
-      AV.avio_open2(&raw, fileName.c_str(), AVIO_FLAG_WRITE, &ATask.WriteInterrupt, nullptr);
+      AV.avio_open2(&raw, fileName.c_str(), AVIO_FLAG_WRITE, ATask.WriteIOInterrupt(), nullptr);
   TAVIOOutput out(raw);
   if (opened < 0) {
     ATask.StopWriteTimer();
