@@ -42,6 +42,9 @@ public:
 
   // "lib" + Name + ".so." + Version, or without the version when it is -1.
   std::string FileNameOf(int AIndex) const;
+  int LibraryCount() const { return static_cast<int>(FTable.size()); }
+  // Whether row AIndex is found by the system's search, never in the folder.
+  bool IsSystemLib(int AIndex) const { return FTable[AIndex].SystemLib; }
   bool Load(int AIndex);
   bool LoadLibs(TLibrarySet ASet);
   bool IsLoaded(int AIndex) const;
