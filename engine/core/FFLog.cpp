@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <ctime>
 #include <fstream>
 #include <stdexcept>
@@ -20,6 +21,13 @@ namespace {
 
 const char* const kLevelNames[] = {"Quiet",   "Panic", "Fatal",   "Error",
                                    "Warning", "Info",  "Verbose", "Debug"};
+
+struct TLogLine {
+  void* Sender;
+  int ThreadID;
+  TLogLevel Level;
+  std::string Msg;
+};
 
 // What the logger unit holds for the whole program.
 struct TLoggerUnit {
@@ -37,6 +45,10 @@ struct TLoggerUnit {
   std::string Previous;
   int RepeatCount = 0;
   std::unordered_map<int, std::string> Pending;
+  // Lines on their way to OnLog, and whether a thread is handing them over.
+  std::mutex LineLock;
+  std::deque<TLogLine> Lines;
+  bool Delivering = false;
   // Last, so that it dies first, while the file and locks above still live.
   std::unique_ptr<TFFLogger> Hidden;
 };
@@ -159,7 +171,8 @@ void TFFLogger::SetOnLog(TLogEvent AValue) {
 
 void TFFLogger::Log(void* ASender, TLogLevel ALevel, const std::string& AMsg) {
   if (FMuted || ALevel > FLogLevel.load()) return;
-  Deliver(ASender, CurrentThreadId(), ALevel, AMsg);
+  QueueLine(ASender, CurrentThreadId(), ALevel, AMsg);
+  Dispatch();
 }
 
 void TFFLogger::LogFmt(void* ASender, TLogLevel ALevel, const char* AFormat, ...) {
@@ -168,39 +181,72 @@ void TFFLogger::LogFmt(void* ASender, TLogLevel ALevel, const char* AFormat, ...
   va_start(args, AFormat);
   const std::string text = VFormatText(AFormat, args);
   va_end(args);
-  Deliver(ASender, CurrentThreadId(), ALevel, text);
+  QueueLine(ASender, CurrentThreadId(), ALevel, text);
+  Dispatch();
 }
 
-void TFFLogger::LogFromCallback(int AThreadID, int ALibraryLevel, const std::string& AMsg) {
-  if (FMuted) return;
-  Deliver(this, AThreadID, LogLevelOf(ALibraryLevel), AMsg);
-}
-
-void TFFLogger::Deliver(void* ASender, int AThreadID, TLogLevel ALevel, const std::string& AMsg) {
+void TFFLogger::QueueLine(void* ASender, int AThreadID, TLogLevel ALevel, const std::string& AMsg) {
   auto& u = Unit();
-  std::unique_lock lock(u.LoggerLock);
+  std::lock_guard lock(u.LoggerLock);
   if (u.LogToFile && !u.LogFile.empty()) WriteToFile(AThreadID, ALevel, AMsg);
   if (!FOnLog) return;
-  if (!TriggerEventInMainThread) {
-    FOnLog(ASender, AThreadID, ALevel, AMsg);
-  } else if (TMainThread::IsMainThread()) {
-    TLogEvent handler = FOnLog;
-    lock.unlock();
-    handler(ASender, AThreadID, ALevel, AMsg);
-  } else {
+  std::lock_guard lineLock(u.LineLock);
+  u.Lines.push_back({ASender, AThreadID, ALevel, AMsg});
+}
+
+void TFFLogger::Dispatch() {
+  if (TriggerEventInMainThread && !TMainThread::IsMainThread()) {
     // Posted, never waited for: a thread that logs must not stall on the
     // main thread, which may itself be waiting for that thread.
-    TMainThread::Post(
-        [this, ASender, AThreadID, ALevel, AMsg] {
-          TLogEvent handler;
-          {
-            std::lock_guard relock(Unit().LoggerLock);
-            handler = FOnLog;
-          }
-          if (handler) handler(ASender, AThreadID, ALevel, AMsg);
-        },
-        this);
+    auto& u = Unit();
+    {
+      std::lock_guard lineLock(u.LineLock);
+      if (u.Lines.empty()) return;
+    }
+    TMainThread::Post([this] { DrainLines(); }, this);
+    return;
   }
+  DrainLines();
+}
+
+void TFFLogger::DrainLines() {
+  auto& u = Unit();
+  {
+    std::lock_guard lineLock(u.LineLock);
+    if (u.Delivering) return; // that thread hands ours over next
+    u.Delivering = true;
+  }
+  for (;;) {
+    TLogLine line;
+    {
+      // Emptiness and the end of delivering are one step, so a line queued
+      // meanwhile is never left behind.
+      std::lock_guard lineLock(u.LineLock);
+      if (u.Lines.empty()) {
+        u.Delivering = false;
+        return;
+      }
+      line = std::move(u.Lines.front());
+      u.Lines.pop_front();
+    }
+    TLogEvent handler;
+    {
+      std::lock_guard lock(u.LoggerLock);
+      handler = FOnLog;
+    }
+    if (!handler) continue;
+    try {
+      handler(line.Sender, line.ThreadID, line.Level, line.Msg);
+    } catch (...) {
+      // A failing handler must not fail what was being logged, nor keep the
+      // later lines from it.
+    }
+  }
+}
+
+void TFFLogger::QueueFromCallback(int AThreadID, int ALibraryLevel, const std::string& AMsg) {
+  if (FMuted) return;
+  QueueLine(this, AThreadID, LogLevelOf(ALibraryLevel), AMsg);
 }
 
 void TFFLogger::WriteToFile(int AThreadID, TLogLevel ALevel, const std::string& AMsg) {
@@ -274,7 +320,7 @@ std::string FormatArgs(const char* AFormat, va_list AArgs) {
 
 void HandleCallback(void* AClassObject, int ALevel, const char* AFormat, va_list AArgs) {
   auto& u = Unit();
-  std::lock_guard lock(u.CallbackLock);
+  std::unique_lock lock(u.CallbackLock);
   TFFLogger& logger = FFLogger();
   if (logger.Muted()) return;
   const int threadId = CurrentThreadId();
@@ -296,7 +342,7 @@ void HandleCallback(void* AClassObject, int ALevel, const char* AFormat, va_list
     return;
   }
   if (u.RepeatCount > 1)
-    logger.LogFromCallback(threadId, ALevel,
+    logger.QueueFromCallback(threadId, ALevel,
                            "    Last message repeated " + std::to_string(u.RepeatCount) + " times");
   u.RepeatCount = 0;
   u.Previous = text;
@@ -304,9 +350,12 @@ void HandleCallback(void* AClassObject, int ALevel, const char* AFormat, va_list
   for (auto at = pending.find('\n'); at != std::string::npos; at = pending.find('\n')) {
     std::string line = pending.substr(0, at);
     pending.erase(0, at + 1);
-    logger.LogFromCallback(threadId, ALevel, line);
+    logger.QueueFromCallback(threadId, ALevel, line);
   }
   if (pending.empty()) u.Pending.erase(threadId);
+  lock.unlock();
+  // The lines were queued in order under the lock; the handler runs without it.
+  logger.Dispatch();
 }
 
 } // namespace

@@ -1,6 +1,21 @@
 // The engine's single logger: the engine's own messages and the FFmpeg
 // libraries' output (through the log callback) reach OnLog and, when asked,
 // a log file.
+//
+// Handlers and threads: OnLog runs
+// - with TriggerEventInMainThread on (the default): in the main thread; a
+//   line logged in another thread is posted there, never waited for;
+// - with it off: in a thread that logs, one call at a time. A line logged
+//   while another thread's handler call runs is handed over by that thread
+//   after the call returns, in the order the lines were logged.
+// In both modes the handler runs with no lock of the logger held, so it may
+// log again (that line is delivered after the handler returns, not inside
+// it), stop the encoder's tasks and wait for them, or change the logger's
+// properties. An exception it raises is dropped.
+//
+// Locks: the callback lock (the libraries' partial lines and repeat count)
+// is always taken before the logger lock (settings, log file); the line
+// queue has a lock of its own, taken last. None is held while OnLog runs.
 #pragma once
 
 #include "FFBaseComponent.h"
@@ -37,8 +52,11 @@ public:
   void Log(void* ASender, TLogLevel ALevel, const std::string& AMsg);
   [[gnu::format(printf, 4, 5)]] void LogFmt(void* ASender, TLogLevel ALevel, const char* AFormat,
                                             ...);
-  // One whole line of the libraries' output, already filtered by level.
-  void LogFromCallback(int AThreadID, int ALibraryLevel, const std::string& AMsg);
+  // One whole line of the libraries' output, already filtered by level:
+  // written to the file and queued for OnLog. The caller hands the queue
+  // over with Dispatch once it holds no lock.
+  void QueueFromCallback(int AThreadID, int ALibraryLevel, const std::string& AMsg);
+  void Dispatch();
 
   bool Active() const { return FActive; }
   void SetActive(bool AValue);
@@ -60,7 +78,8 @@ public:
 private:
   friend TFFLogger& FFLogger();
   void RecomputeMuted();
-  void Deliver(void* ASender, int AThreadID, TLogLevel ALevel, const std::string& AMsg);
+  void QueueLine(void* ASender, int AThreadID, TLogLevel ALevel, const std::string& AMsg);
+  void DrainLines();
   void WriteToFile(int AThreadID, TLogLevel ALevel, const std::string& AMsg);
   void CloseFile();
 

@@ -20,6 +20,6 @@ template <class T> T* GrowArray(T* AArray, int& ACount, int ANewCount) {
 
 // Reads the file into ABuffer, one byte longer than the file and ending in a
 // zero byte, and sets ASize to the file size + 1. Answers 0, or -1 when the
-// file cannot be opened, -5 on an I/O error, -12 without memory and
+// file cannot be opened, AVERROR(EIO) on an I/O error, AVERROR(ENOMEM) without memory and
 // AVERROR_EOF when the file ends early; each failure is logged.
 int ReadWholeFile(const std::string& AFileName, TAVBuffer& ABuffer, int& ASize);

@@ -5,6 +5,7 @@
 
 #include "FFLog.h"
 #include "FFOptionTable.h"
+#include "LibAV.h"
 
 #include <string>
 
@@ -12,8 +13,8 @@ using TOptionHandlerFunction = int(TTaskOptions& ATask, TOptionsContext* AOption
                                    const char* AName, const char* AValue);
 
 // How a handler reports: LastOptionError := AText, logged at ALevel; answers
-// ACode (-22 unless given).
-int OptionFailure(TTaskOptions& ATask, const std::string& AText, int ACode = -22,
+// ACode (AVERROR(EINVAL) unless given).
+int OptionFailure(TTaskOptions& ATask, const std::string& AText, int ACode = AVERROR(EINVAL),
                   TLogLevel ALevel = TLogLevel::llError);
 
 // Informational options of the command-line tool, unsupported and removed
@@ -24,7 +25,7 @@ TOptionHandlerFunction OptIgnored, OptUnsupported, OptHookSwitch, OptSameQ;
 TOptionHandlerFunction OptLogLevel, OptMaxAlloc, OptCpuFlags;
 // The smallest "-max_alloc" taken, in bytes.
 inline constexpr long kMinMaxAlloc = 1L << 20;
-// Sets the logger's level from a level name or the libraries' number; -22
+// Sets the logger's level from a level name or the libraries' number; AVERROR(EINVAL)
 // with the last option error set for anything else.
 int ApplyLogLevel(TTaskOptions& ATask, const char* AValue);
 

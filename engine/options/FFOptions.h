@@ -72,7 +72,8 @@ private:
 int ParseOption(TTaskOptions& ATask, TOptionsContext* AOptions, const char* AName,
                 const char* AValue);
 // Stores AValue as ARow says, or runs its handler; 0 or a negative code with
-// the last option error set. A value that does not convert answers -22.
+// the last option error set. A value that does not convert, or a handler that raises, answers
+// AVERROR(EINVAL) (AVERROR(ENOMEM) when memory ran out); nothing raises out.
 int WriteOption(TTaskOptions& ATask, TOptionsContext* AOptions, const TOptionDef& ARow,
                 const char* AName, const char* AValue);
 // Writes each option of AGroup in order (AOptions null for the global group).

@@ -6,7 +6,7 @@
 
 // Applies the options of the target AValue ("vcd", "pal-svcd", "ntsc-dv50"...)
 // to AOptions and the file group's dictionaries; without a norm prefix the
-// norm follows the video frame rate of AInputs. 0, or -22 with the last
+// norm follows the video frame rate of AInputs. 0, or AVERROR(EINVAL) with the last
 // option error set for an unknown target; an undecidable norm is the task's
 // fatal error.
 int ApplyTarget(TTaskOptions& ATask, TOptionsContext& AOptions, TInputContexts AInputs,
