@@ -1,6 +1,8 @@
 // Wave-in over ALSA (see WaveIn.h).
 #include "WaveIn.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -48,7 +50,8 @@ std::string TWaveIn::ErrorText(int ACode) {
   return snd_strerror(ACode);
 }
 
-int TWaveIn::OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm) {
+int TWaveIn::OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm,
+                     snd_pcm_uframes_t& ABufferFrames) {
   if (AFormat.BitsPerSample != 8 && AFormat.BitsPerSample != 16) return -EINVAL;
   const std::string name = DeviceName(ADevice);
   if (name.empty()) return -ENODEV;
@@ -75,18 +78,22 @@ int TWaveIn::OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm) {
                                                       nullptr)) < 0 ||
       (error = snd_pcm_hw_params(pcm.get(), params.get())) < 0)
     return error;
+  snd_pcm_uframes_t bufferFrames = 0;
+  if (snd_pcm_hw_params_get_buffer_size(params.get(), &bufferFrames) >= 0 && bufferFrames > 0)
+    ABufferFrames = bufferFrames;
   APcm = std::move(pcm);
   return 0;
 }
 
 int TWaveIn::Query(int ADevice, const TWaveFormat& AFormat) {
   TPcm pcm;
-  return OpenPcm(ADevice, AFormat, pcm);
+  snd_pcm_uframes_t bufferFrames = 0;
+  return OpenPcm(ADevice, AFormat, pcm, bufferFrames);
 }
 
 int TWaveIn::Open(int ADevice, const TWaveFormat& AFormat, TWaveInCallback ACallback) {
   Close();
-  if (const int error = OpenPcm(ADevice, AFormat, FPcm); error < 0) return error;
+  if (const int error = OpenPcm(ADevice, AFormat, FPcm, FPcmBufferFrames); error < 0) return error;
   FFormat = AFormat;
   FCallback = std::move(ACallback);
   if (FCallback) FCallback(TWaveInMessage::Open, nullptr);
@@ -150,7 +157,11 @@ int TWaveIn::Fill(TWaveBuffer& ABuffer) {
   const uint32_t frameBytes = static_cast<uint32_t>(FFormat.BlockAlign);
   while (ABuffer.BytesRecorded + frameBytes <= ABuffer.BufferLength) {
     if (FStopping) return 1;
-    const snd_pcm_uframes_t wanted = (ABuffer.BufferLength - ABuffer.BytesRecorded) / frameBytes;
+    // Never more than the device's own buffer holds: a device may refuse a
+    // larger read outright rather than answer part of it.
+    const snd_pcm_uframes_t wanted =
+        std::min<snd_pcm_uframes_t>((ABuffer.BufferLength - ABuffer.BytesRecorded) / frameBytes,
+                                    FPcmBufferFrames);
     snd_pcm_sframes_t got = snd_pcm_readi(FPcm.get(), ABuffer.Data + ABuffer.BytesRecorded, wanted);
     if (got == -EAGAIN) {
       snd_pcm_wait(FPcm.get(), kPollMilliseconds);

@@ -74,13 +74,16 @@ private:
     void operator()(snd_pcm_t* APcm) const { snd_pcm_close(APcm); }
   };
   using TPcm = std::unique_ptr<snd_pcm_t, TPcmClose>;
-  static int OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm);
+  // ABufferFrames := the size of the device's buffer, in frames.
+  static int OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm,
+                     snd_pcm_uframes_t& ABufferFrames);
   void ReaderLoop();
   // Fills ABuffer: 0 when full, 1 when asked to stop, or the ALSA code of a
   // failure the PCM cannot recover from.
   int Fill(TWaveBuffer& ABuffer);
 
   TPcm FPcm;
+  snd_pcm_uframes_t FPcmBufferFrames = 4096; // the most one read asks for
   TWaveFormat FFormat;
   TWaveInCallback FCallback;
   std::mutex FLock; // FBuffers
