@@ -1,6 +1,7 @@
 // The row reader and the row writer of bitmaps.
 #include "DIB.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -33,7 +34,9 @@ uint8_t* TDIBReader::ScanLine(int ARow) {
 
 TDIBWriter::TDIBWriter(TBitmap& ABitmap, const TPalette& APalette, int AWidth, int AHeight,
                        TPixelFormat APixelFormat)
-    : TDIB(ABitmap, APixelFormat), FHeight(AHeight), FWidth(AWidth), FPalette(APalette) {
+    : TDIB(ABitmap, APixelFormat), FHeight(AHeight), FWidth(AWidth),
+      FPalette(APalette.begin(), APalette.begin() + static_cast<std::ptrdiff_t>(
+                                                        std::min<size_t>(APalette.size(), 256))) {
   if (APixelFormat != pf8bit && APixelFormat != pf24bit)
     throw GIFException("Unsupported PixelFormat");
   if (AWidth <= 0 || AHeight <= 0) throw GIFException("Invalid image dimensions");
@@ -53,7 +56,7 @@ void TDIBWriter::CreateDIB() {
     if (FPixelFormat == pf8bit) {
       std::vector<uint32_t>& table = FDIB.Palette();
       table.assign(256, 0);
-      for (size_t i = 0; i < FPalette.size() && i < table.size(); ++i)
+      for (size_t i = 0; i < FPalette.size(); ++i)
         table[i] = PaletteEntryToRGBQuad(FPalette[i]);
     }
   } catch (const std::bad_alloc&) {

@@ -60,8 +60,7 @@ public:
 // table: the palette's first entries, the rest black) or 24 bits. The rows
 // are made on the first ScanLine; UpdateBitmap, or the destructor, then
 // replaces the target bitmap's picture with them. A writer that never handed
-// out a row leaves its target untouched. The palette is not copied: it must
-// outlive the writer.
+// out a row leaves its target untouched.
 class TDIBWriter : public TDIB {
 public:
   TDIBWriter(TBitmap& ABitmap, const TPalette& APalette, int AWidth, int AHeight,
@@ -79,7 +78,7 @@ private:
 
   int FHeight;
   int FWidth;
-  const TPalette& FPalette;
+  TPalette FPalette; // the first 256 entries of the caller's
   TBitmap FDIB;
   bool FHasDIB = false;
 };
