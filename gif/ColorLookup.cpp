@@ -17,10 +17,11 @@ TSlowColorLookup::TSlowColorLookup(const TPalette& APalette) : TColorLookup(APal
                    [](const TCandidate& a, const TCandidate& b) { return a.Red < b.Red; });
 }
 
-uint16_t TSlowColorLookup::FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed,
-                                     uint8_t& AGreen, uint8_t& ABlue) {
+uint16_t TSlowColorLookup::FindColor(uint8_t ARed, uint8_t AGreen, uint8_t ABlue,
+                                     uint8_t& AEntryRed, uint8_t& AEntryGreen,
+                                     uint8_t& AEntryBlue) {
   if (FByRed.empty()) return 0;
-  const int red = Red, green = Green, blue = Blue;
+  const int red = ARed, green = AGreen, blue = ABlue;
   int bestDistance = 3 * 255 * 255 + 1;
   int bestIndex = 0;
   auto consider = [&](const TCandidate& c) {
@@ -61,9 +62,9 @@ uint16_t TSlowColorLookup::FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, u
     }
   }
   const TPaletteEntry& e = FEntries[static_cast<size_t>(bestIndex)];
-  ARed = e.Red;
-  AGreen = e.Green;
-  ABlue = e.Blue;
+  AEntryRed = e.Red;
+  AEntryGreen = e.Green;
+  AEntryBlue = e.Blue;
   return static_cast<uint16_t>(bestIndex);
 }
 
@@ -71,12 +72,13 @@ TNetscapeColorLookup::TNetscapeColorLookup(const TPalette& APalette) : TColorLoo
   FColors = 216;
 }
 
-uint16_t TNetscapeColorLookup::FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed,
-                                         uint8_t& AGreen, uint8_t& ABlue) {
-  const int r = (Red + 3) / 51, g = (Green + 3) / 51, b = (Blue + 3) / 51;
-  ARed = static_cast<uint8_t>(51 * r);
-  AGreen = static_cast<uint8_t>(51 * g);
-  ABlue = static_cast<uint8_t>(51 * b);
+uint16_t TNetscapeColorLookup::FindColor(uint8_t ARed, uint8_t AGreen, uint8_t ABlue,
+                                         uint8_t& AEntryRed, uint8_t& AEntryGreen,
+                                         uint8_t& AEntryBlue) {
+  const int r = (ARed + 3) / 51, g = (AGreen + 3) / 51, b = (ABlue + 3) / 51;
+  AEntryRed = static_cast<uint8_t>(51 * r);
+  AEntryGreen = static_cast<uint8_t>(51 * g);
+  AEntryBlue = static_cast<uint8_t>(51 * b);
   return static_cast<uint16_t>(r * 36 + g * 6 + b);
 }
 
@@ -84,10 +86,11 @@ TGrayScaleLookup::TGrayScaleLookup(const TPalette& APalette) : TColorLookup(APal
   FColors = 256;
 }
 
-uint16_t TGrayScaleLookup::FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed,
-                                     uint8_t& AGreen, uint8_t& ABlue) {
-  const int level = (77 * Red + 150 * Green + 29 * Blue) >> 8;
-  ARed = AGreen = ABlue = static_cast<uint8_t>(level);
+uint16_t TGrayScaleLookup::FindColor(uint8_t ARed, uint8_t AGreen, uint8_t ABlue,
+                                     uint8_t& AEntryRed, uint8_t& AEntryGreen,
+                                     uint8_t& AEntryBlue) {
+  const int level = (77 * ARed + 150 * AGreen + 29 * ABlue) >> 8;
+  AEntryRed = AEntryGreen = AEntryBlue = static_cast<uint8_t>(level);
   return static_cast<uint16_t>(level);
 }
 
@@ -95,13 +98,14 @@ TMonochromeLookup::TMonochromeLookup(const TPalette& APalette) : TColorLookup(AP
   FColors = 2;
 }
 
-uint16_t TMonochromeLookup::FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed,
-                                      uint8_t& AGreen, uint8_t& ABlue) {
-  const int luminance = 77 * Red + 150 * Green + 29 * Blue;
+uint16_t TMonochromeLookup::FindColor(uint8_t ARed, uint8_t AGreen, uint8_t ABlue,
+                                      uint8_t& AEntryRed, uint8_t& AEntryGreen,
+                                      uint8_t& AEntryBlue) {
+  const int luminance = 77 * ARed + 150 * AGreen + 29 * ABlue;
   if (luminance < 32513) {
-    ARed = AGreen = ABlue = 0;
+    AEntryRed = AEntryGreen = AEntryBlue = 0;
     return 0;
   }
-  ARed = AGreen = ABlue = 255;
+  AEntryRed = AEntryGreen = AEntryBlue = 255;
   return 1;
 }

@@ -15,10 +15,10 @@ public:
   TColorLookup(const TColorLookup&) = delete;
   TColorLookup& operator=(const TColorLookup&) = delete;
 
-  // The palette index for the colour; ARed, AGreen, ABlue receive the colour
+  // The palette index for the colour; AEntryRed, AEntryGreen, AEntryBlue receive the colour
   // of that entry.
-  virtual uint16_t FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed,
-                             uint8_t& AGreen, uint8_t& ABlue) = 0;
+  virtual uint16_t FindColor(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
+                             uint8_t& AEntryGreen, uint8_t& AEntryBlue) = 0;
 
   // The number of palette entries served.
   int Colors() const { return FColors; }
@@ -32,8 +32,8 @@ protected:
 class TSlowColorLookup : public TColorLookup {
 public:
   explicit TSlowColorLookup(const TPalette& APalette);
-  uint16_t FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed, uint8_t& AGreen,
-                     uint8_t& ABlue) override;
+  uint16_t FindColor(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
+                     uint8_t& AEntryGreen, uint8_t& AEntryBlue) override;
 
 private:
   struct TCandidate {
@@ -49,22 +49,22 @@ private:
 class TNetscapeColorLookup : public TColorLookup {
 public:
   explicit TNetscapeColorLookup(const TPalette& APalette);
-  uint16_t FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed, uint8_t& AGreen,
-                     uint8_t& ABlue) override;
+  uint16_t FindColor(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
+                     uint8_t& AEntryGreen, uint8_t& AEntryBlue) override;
 };
 
 // 256 grey levels by luminance.
 class TGrayScaleLookup : public TColorLookup {
 public:
   explicit TGrayScaleLookup(const TPalette& APalette);
-  uint16_t FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed, uint8_t& AGreen,
-                     uint8_t& ABlue) override;
+  uint16_t FindColor(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
+                     uint8_t& AEntryGreen, uint8_t& AEntryBlue) override;
 };
 
 // Black or white by luminance.
 class TMonochromeLookup : public TColorLookup {
 public:
   explicit TMonochromeLookup(const TPalette& APalette);
-  uint16_t FindColor(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed, uint8_t& AGreen,
-                     uint8_t& ABlue) override;
+  uint16_t FindColor(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
+                     uint8_t& AEntryGreen, uint8_t& AEntryBlue) override;
 };

@@ -67,17 +67,18 @@ constexpr std::array<TWeight, 7> BurkesWeights{
 
 } // namespace
 
-uint16_t TDitherEngine::Nearest(int Red, int Green, int Blue, uint8_t& ARed, uint8_t& AGreen,
-                                uint8_t& ABlue) {
-  const uint16_t index = FLookup.FindColor(static_cast<uint8_t>(Red), static_cast<uint8_t>(Green),
-                                           static_cast<uint8_t>(Blue), ARed, AGreen, ABlue);
+uint16_t TDitherEngine::Nearest(int ARed, int AGreen, int ABlue, uint8_t& AEntryRed,
+                                uint8_t& AEntryGreen, uint8_t& AEntryBlue) {
+  const uint16_t index =
+      FLookup.FindColor(static_cast<uint8_t>(ARed), static_cast<uint8_t>(AGreen),
+                        static_cast<uint8_t>(ABlue), AEntryRed, AEntryGreen, AEntryBlue);
   FColumn += FDirection;
   return index;
 }
 
-uint16_t TDitherEngine::DitherPixel(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed,
-                                    uint8_t& AGreen, uint8_t& ABlue) {
-  return Nearest(Red, Green, Blue, ARed, AGreen, ABlue);
+uint16_t TDitherEngine::DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
+                                    uint8_t& AEntryGreen, uint8_t& AEntryBlue) {
+  return Nearest(ARed, AGreen, ABlue, AEntryRed, AEntryGreen, AEntryBlue);
 }
 
 void TDitherEngine::NextRow() {
@@ -91,17 +92,18 @@ TFloydSteinbergDitherer::TFloydSteinbergDitherer(int AWidth, TColorLookup& ALook
     channel.Errors.assign(static_cast<size_t>(AWidth) + 2, 0);
 }
 
-uint16_t TFloydSteinbergDitherer::DitherPixel(uint8_t Red, uint8_t Green, uint8_t Blue,
-                                              uint8_t& ARed, uint8_t& AGreen, uint8_t& ABlue) {
-  const int32_t input[3] = {Red, Green, Blue};
+uint16_t TFloydSteinbergDitherer::DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t ABlue,
+                                              uint8_t& AEntryRed, uint8_t& AEntryGreen,
+                                              uint8_t& AEntryBlue) {
+  const int32_t input[3] = {ARed, AGreen, ABlue};
   int32_t value[3];
   for (int c = 0; c < 3; ++c) {
     const TChannel& channel = FChannels[c];
     const int32_t share = channel.Errors[static_cast<size_t>(FSlot)] + channel.Current;
     value[c] = Clamp(input[c] + (share + 8) / 16);
   }
-  const uint16_t index = Nearest(value[0], value[1], value[2], ARed, AGreen, ABlue);
-  const int32_t chosen[3] = {ARed, AGreen, ABlue};
+  const uint16_t index = Nearest(value[0], value[1], value[2], AEntryRed, AEntryGreen, AEntryBlue);
+  const int32_t chosen[3] = {AEntryRed, AEntryGreen, AEntryBlue};
   // The column just behind has received its last share of this row's
   // errors; it is written there now, after this row has read it.
   const size_t behind = static_cast<size_t>(FSlot - FDirection);
@@ -137,16 +139,17 @@ TMultiRowDitherer::TMultiRowDitherer(int AWidth, TColorLookup& ALookup, int ARow
                 std::vector<int32_t>(static_cast<size_t>(AWidth + 2 * AMargin), 0));
 }
 
-uint16_t TMultiRowDitherer::DitherPixel(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed,
-                                        uint8_t& AGreen, uint8_t& ABlue) {
-  const int32_t input[3] = {Red, Green, Blue};
+uint16_t TMultiRowDitherer::DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t ABlue,
+                                        uint8_t& AEntryRed, uint8_t& AEntryGreen,
+                                        uint8_t& AEntryBlue) {
+  const int32_t input[3] = {ARed, AGreen, ABlue};
   int32_t value[3];
   for (int c = 0; c < 3; ++c) {
     const int32_t carried = FRows[c][0][static_cast<size_t>(FSlot)];
     value[c] = Clamp(input[c] + (carried + FDivisor / 2) / FDivisor);
   }
-  const uint16_t index = Nearest(value[0], value[1], value[2], ARed, AGreen, ABlue);
-  const int32_t chosen[3] = {ARed, AGreen, ABlue};
+  const uint16_t index = Nearest(value[0], value[1], value[2], AEntryRed, AEntryGreen, AEntryBlue);
+  const int32_t chosen[3] = {AEntryRed, AEntryGreen, AEntryBlue};
   for (int c = 0; c < 3; ++c) {
     const int32_t error = value[c] - chosen[c];
     if (error == 0) continue;

@@ -29,10 +29,10 @@ public:
   TDitherEngine(const TDitherEngine&) = delete;
   TDitherEngine& operator=(const TDitherEngine&) = delete;
 
-  // The palette index for the pixel at Column(); ARed, AGreen, ABlue receive
+  // The palette index for the pixel at Column(); AEntryRed, AEntryGreen, AEntryBlue receive
   // the entry's colour. Column() then moves on by Direction().
-  virtual uint16_t DitherPixel(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed,
-                               uint8_t& AGreen, uint8_t& ABlue);
+  virtual uint16_t DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
+                               uint8_t& AEntryGreen, uint8_t& AEntryBlue);
   // After each row: turns round and starts the next row at its first column
   // in the new direction. A row is walked while 0 <= Column() < Width().
   virtual void NextRow();
@@ -42,7 +42,8 @@ public:
   int Width() const { return FWidth; }
 
 protected:
-  uint16_t Nearest(int Red, int Green, int Blue, uint8_t& ARed, uint8_t& AGreen, uint8_t& ABlue);
+  uint16_t Nearest(int ARed, int AGreen, int ABlue, uint8_t& AEntryRed, uint8_t& AEntryGreen,
+                   uint8_t& AEntryBlue);
 
   int FDirection = 1;
   int FColumn = 0;
@@ -57,8 +58,8 @@ protected:
 class TFloydSteinbergDitherer : public TDitherEngine {
 public:
   TFloydSteinbergDitherer(int AWidth, TColorLookup& ALookup);
-  uint16_t DitherPixel(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed, uint8_t& AGreen,
-                       uint8_t& ABlue) override;
+  uint16_t DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
+                       uint8_t& AEntryGreen, uint8_t& AEntryBlue) override;
   void NextRow() override;
 
 private:
@@ -83,8 +84,8 @@ public:
     int Weight;
   };
 
-  uint16_t DitherPixel(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t& ARed, uint8_t& AGreen,
-                       uint8_t& ABlue) override;
+  uint16_t DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
+                       uint8_t& AEntryGreen, uint8_t& AEntryBlue) override;
   void NextRow() override;
 
 protected:
