@@ -64,6 +64,7 @@ bool TColorQuantizer::ReduceTree() {
 }
 
 void TColorQuantizer::ProcessImage(TDIBReader& AReader) {
+  if (AReader.PixelFormat() != pf24bit) throw GIFException("Unsupported PixelFormat");
   const int width = AReader.Bitmap().Width(), height = AReader.Bitmap().Height();
   for (int y = 0; y < height; ++y) {
     const uint8_t* pixel = AReader.ScanLine(y);

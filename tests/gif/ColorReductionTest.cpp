@@ -300,6 +300,13 @@ TEST(Octree, ManyColorsStayWithinTheLimit) {
   }
 }
 
+TEST(Octree, ReadsOnlyTrueColorRows) {
+  TBitmap source(4, 4, 24);
+  TDIBReader reader(source, pf8bit);
+  TColorQuantizer quantizer(16, 8);
+  EXPECT_THROW(quantizer.ProcessImage(reader), GIFException);
+}
+
 TEST(Octree, SystemColorsTakeBothEndsOfTheTable) {
   auto source = TwoHundredFiftySixColors();
   auto reference = TwoHundredFiftySixColors();
