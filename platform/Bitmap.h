@@ -11,6 +11,21 @@ class TBitmap {
 public:
   TBitmap() = default;
   TBitmap(int AWidth, int AHeight, int ABitsPerPixel) { SetSize(AWidth, AHeight, ABitsPerPixel); }
+  // A copy takes the picture (size, format, pixels, palette); every bitmap
+  // keeps a canvas lock of its own.
+  TBitmap(const TBitmap& AOther)
+      : FWidth(AOther.FWidth), FHeight(AOther.FHeight), FBitsPerPixel(AOther.FBitsPerPixel),
+        FBits(AOther.FBits), FPalette(AOther.FPalette) {}
+  TBitmap& operator=(const TBitmap& AOther) {
+    if (this != &AOther) {
+      FWidth = AOther.FWidth;
+      FHeight = AOther.FHeight;
+      FBitsPerPixel = AOther.FBitsPerPixel;
+      FBits = AOther.FBits;
+      FPalette = AOther.FPalette;
+    }
+    return *this;
+  }
 
   static constexpr int RowStride(int AWidth, int ABitsPerPixel) {
     return ((AWidth * ABitsPerPixel + 31) / 32) * 4;
@@ -33,6 +48,8 @@ public:
   }
   std::vector<uint8_t>& Bits() { return FBits; }
   std::vector<uint32_t>& Palette() { return FPalette; }
+  const std::vector<uint32_t>& Palette() const { return FPalette; }
+  bool Empty() const { return FWidth <= 0 || FHeight <= 0; }
 
   // The canvas lock: held while a handler in another thread draws on it.
   void Lock() { FCanvasLock.lock(); }
