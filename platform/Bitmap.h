@@ -47,6 +47,7 @@ public:
     return FBits.data() + static_cast<size_t>(ARow) * Stride();
   }
   std::vector<uint8_t>& Bits() { return FBits; }
+  const std::vector<uint8_t>& Bits() const { return FBits; }
   std::vector<uint32_t>& Palette() { return FPalette; }
   const std::vector<uint32_t>& Palette() const { return FPalette; }
   bool Empty() const { return FWidth <= 0 || FHeight <= 0; }

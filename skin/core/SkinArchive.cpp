@@ -77,11 +77,31 @@ private:
 
 struct TMemberEntry {
   uint16_t Flags = 0;
+  uint16_t Method = 0;
   uint16_t Time = 0;
   uint32_t Crc = 0;
   uint32_t UncompressedSize = 0;
   uint32_t LocalHeaderOffset = 0;
 };
+
+// A member kept without compression: the directory's size in bytes, copied.
+TInflateResult CopyStored(TInflateSource& ASource, TInflateSink& ASink, uint32_t ASize) {
+  uint8_t buffer[16 * 1024];
+  uint32_t left = ASize;
+  while (left > 0) {
+    const size_t n = ASource.Read(buffer, std::min<size_t>(left, sizeof buffer));
+    if (n == 0) return TInflateResult::BadData;
+    if (!ASink.Write(buffer, n)) return TInflateResult::TooLong;
+    left -= static_cast<uint32_t>(n);
+  }
+  return TInflateResult::Done;
+}
+
+// Stored members are copied, every other member is inflated.
+TInflateResult Extract(TInflateSource& ASource, TInflateSink& ASink, const TMemberEntry& AEntry) {
+  return AEntry.Method == 0 ? CopyStored(ASource, ASink, AEntry.UncompressedSize)
+                            : Inflate(ASource, ASink);
+}
 
 // Finds the member in the central directory; false when the directory is
 // malformed or holds no such name.
@@ -109,6 +129,7 @@ bool FindMember(const TSkinSource& AArchive, const std::string& AName, TMemberEn
       return false;
     if (SameName(name, AName)) {
       AEntry.Flags = U16(fixed + 8);
+      AEntry.Method = U16(fixed + 10);
       AEntry.Time = U16(fixed + 12);
       AEntry.Crc = U32(fixed + 16);
       AEntry.UncompressedSize = U32(fixed + 24);
@@ -186,9 +207,9 @@ int UnzipSkinMember(const TSkinSource& AArchive, const std::string& AMemberName,
                                             : static_cast<uint8_t>(entry.Crc >> 24);
     if (header[EncryptionHeaderSize - 1] != check) return UnzipBadMember;
     TDecryptingStream decrypted(raw, crypto);
-    inflated = Inflate(decrypted, sink);
+    inflated = Extract(decrypted, sink, entry);
   } else {
-    inflated = Inflate(raw, sink);
+    inflated = Extract(raw, sink, entry);
   }
 
   int result = UnzipBadMember;

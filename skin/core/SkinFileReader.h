@@ -13,6 +13,8 @@
 
 class Tsk2SkinFileReader {
 public:
+  // An empty reader, not ready.
+  Tsk2SkinFileReader() = default;
   // Loads the file at once; a file that is no skin archive raises
   // Exception("Failed to read skin file!").
   Tsk2SkinFileReader(const std::string& AFileName, const std::string& APassword);

@@ -170,7 +170,7 @@ void TitleButtons(const TStylePalette& P, TBitmap& AOut) {
     if (state == 1) face = close ? Lighter(P.CloseFace, 0.25) : P.CapHot;
     if (state == 2) face = close ? Darker(P.CloseFace, 0.25) : P.CapDown;
     const double radius = P.CapRound ? std::min(P.CapWidth, P.CapHeight) / 2.0 : 2.0;
-    const TColor outside = P.CapRound ? SkinKeyColor : P.TitleTop;
+    const TColor outside = P.CapKeyCorners ? SkinKeyColor : Mix(P.TitleTop, P.TitleBottom, 0.4);
     c.FillRect(r, outside);
     c.MoveOrigin(r.Left, 0);
     DrawBox(c, {0, 0, r.Width(), r.Height()},

@@ -39,7 +39,8 @@ struct TStylePalette {
   TColor CloseFace = 0; // the close button's own face
   int CapWidth = 19;
   int CapHeight = 18;
-  bool CapRound = false; // round buttons on the key colour
+  bool CapRound = false;      // round buttons
+  bool CapKeyCorners = false; // drawn on the key colour instead of the title
 
   TColor Accent = 0; // check marks, progress, selections
   TColor Track = 0;  // tracks and channels

@@ -113,7 +113,7 @@ TStylePalette ProteinPalette() {
   p.HotTop = 0xF0F0FF;
   p.HotBottom = 0xB8B8F0;
   p.DownTop = 0x9090E0;
-  p.DownBottom = 0xC4302D;
+  p.DownBottom = 0x2D30C4;
   p.FaceBorder = 0x50508C;
   p.CapFace = 0x4A4AD8;
   p.CapHot = 0x8080F0;
@@ -124,6 +124,7 @@ TStylePalette ProteinPalette() {
   p.CapWidth = 18;
   p.CapHeight = 18;
   p.CapRound = true;
+  p.CapKeyCorners = true;
   p.Accent = 0xC4302D;
   p.Track = 0xE4E4E4;
   p.FormColor = 0xFBFBFB;
@@ -156,6 +157,7 @@ TStylePalette BlueGlassPalette() {
   p.CapWidth = 20;
   p.CapHeight = 18;
   p.CapRound = true;
+  p.CapKeyCorners = true;
   p.Accent = 0xEC5E5E;
   p.Track = 0xE0E0E0;
   p.FormColor = 0xE7E7E7;

@@ -52,6 +52,7 @@ constexpr TIntField IntFields[] = {
 constexpr TBoolField BoolFields[] = {
     {"ButtonKeyCorners", &TStylePalette::ButtonKeyCorners},
     {"CapRound", &TStylePalette::CapRound},
+    {"CapKeyCorners", &TStylePalette::CapKeyCorners},
 };
 
 long long Number(const std::string& AText) {
