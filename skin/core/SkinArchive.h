@@ -1,7 +1,7 @@
 // The skin file container: a ZIP-like archive that starts "SK", carries no
 // archive comment and holds one Deflate member (optionally encrypted with the
 // traditional PKWARE cipher). UnzipSkinMember finds a member by name and
-// extracts it to memory.
+// extracts it to memory; a member kept without compression is copied.
 #pragma once
 
 #include <cstddef>
