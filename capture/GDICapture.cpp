@@ -7,6 +7,7 @@
 #include "DeviceName.h"
 #include "Exception.h"
 #include "InputFormatRegistry.h"
+#include "LibAVCallback.h"
 #include "RecLabel.h"
 #include "ScreenSource.h"
 #include "ScreenThread.h"
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 
 // The callbacks below are still members of the 5.1 structure; later major
 // versions moved them into a private one.
@@ -402,33 +404,23 @@ const AVInputFormat* GdiCaptureInputFormat() {
   return &GdiCaptureFormat;
 }
 
-int GdiCaptureReadHeader(AVFormatContext* AContext) {
-  try {
-    return ReadHeader(AContext);
-  } catch (const std::bad_alloc&) {
-    return AVERROR(ENOMEM);
-  } catch (const std::exception& e) {
-    AV.av_log(AContext, AV_LOG_ERROR, "%s\n", e.what());
-    return AVERROR(EIO);
-  }
+int GdiCaptureReadHeader(AVFormatContext* AContext) noexcept {
+  return CallbackResult(AContext, [&] { return ReadHeader(AContext); });
 }
 
-int GdiCaptureReadPacket(AVFormatContext* AContext, AVPacket* APacket) {
+int GdiCaptureReadPacket(AVFormatContext* AContext, AVPacket* APacket) noexcept {
   auto& options = *static_cast<TGdiCaptureContext*>(AContext->priv_data);
   if (!options.Device) return AVERROR_EOF; // closed
-  try {
-    return options.Device->ReadPacket(APacket);
-  } catch (const std::exception&) {
-    return AVERROR(ENOMEM);
-  }
+  return CallbackResult(AContext, [&] { return options.Device->ReadPacket(APacket); });
 }
 
-int GdiCaptureReadClose(AVFormatContext* AContext) {
+int GdiCaptureReadClose(AVFormatContext* AContext) noexcept {
   auto& options = *static_cast<TGdiCaptureContext*>(AContext->priv_data);
-  if (TGdiCaptureDevice* device = options.Device) {
+  std::unique_ptr<TGdiCaptureDevice> device(std::exchange(options.Device, nullptr));
+  if (!device) return 0;
+  return CallbackResult(AContext, [&] {
     device->LogObjectCounts();
-    options.Device = nullptr;
-    delete device;
-  }
-  return 0;
+    device.reset();
+    return 0;
+  });
 }

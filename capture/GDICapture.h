@@ -39,6 +39,9 @@ void RegisterGdiCaptureDevice();
 // The device's input format.
 const AVInputFormat* GdiCaptureInputFormat();
 
-int GdiCaptureReadHeader(AVFormatContext* AContext);
-int GdiCaptureReadPacket(AVFormatContext* AContext, AVPacket* APacket);
-int GdiCaptureReadClose(AVFormatContext* AContext);
+// The format's callbacks, called by the libraries. Each answers 0 (or the
+// packet's size) or an AVERROR code; nothing raises out of them
+// (LibAVCallback.h says how a failure maps to a code).
+int GdiCaptureReadHeader(AVFormatContext* AContext) noexcept;
+int GdiCaptureReadPacket(AVFormatContext* AContext, AVPacket* APacket) noexcept;
+int GdiCaptureReadClose(AVFormatContext* AContext) noexcept;

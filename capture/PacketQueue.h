@@ -4,7 +4,7 @@
 // rule that bounds the queue while nobody reads it.
 #pragma once
 
-#include "LibAV.h"
+#include "LibAVOwners.h"
 #include "ManualResetEvent.h"
 
 #include <chrono>
@@ -12,11 +12,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-
-struct TPacketFree {
-  void operator()(AVPacket* APacket) const { AV.av_packet_free(&APacket); }
-};
-using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 
 class TPacketQueue {
 public:

@@ -5,10 +5,6 @@
 
 #include <cstring>
 
-void TWaveCapture::TAvFree::operator()(uint8_t* AData) const {
-  AV.av_free(AData);
-}
-
 void TWaveCapture::LogWaveError(int ACode) const {
   AV.av_log(FDevice.Owner, AV_LOG_ERROR, "%s\n", TWaveIn::ErrorText(ACode).c_str());
 }

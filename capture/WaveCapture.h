@@ -3,6 +3,7 @@
 // audio packet stamped on the device's clock.
 #pragma once
 
+#include "LibAVOwners.h"
 #include "WaveIn.h"
 
 #include <array>
@@ -32,9 +33,6 @@ public:
   uint32_t BufferSize() const { return FBufferSize; }
 
 private:
-  struct TAvFree {
-    void operator()(uint8_t* AData) const;
-  };
   bool QueueWaveBuffer(TWaveBuffer* AHeader);
   void WaveInCallback(TWaveInMessage AMessage, TWaveBuffer* AHeader);
   void Deliver(TWaveBuffer& AHeader);
@@ -45,6 +43,6 @@ private:
   TWaveFormat FFormat;
   uint32_t FBufferSize = 0;
   std::array<TWaveBuffer, kBufferCount> FHeaders{};
-  std::array<std::unique_ptr<uint8_t, TAvFree>, kBufferCount> FBuffers;
+  std::array<TAVMemoryPtr<uint8_t>, kBufferCount> FBuffers;
   int FNextHeader = 0;
 };

@@ -198,18 +198,21 @@ int TCustomEncoder::SetOutput(int ATaskIndex, const std::string& AOutFileName,
 
 void TCustomEncoder::RemoveTask(int ATaskIndex) {
   CheckWorking("RemoveTask");
+  if (FTasks.AnyRunsInCurrentThread()) throw Exception("Cannot RemoveTask while working.");
   FTasks.Delete(ATaskIndex);
 }
 
 void TCustomEncoder::ClearTasks() {
   {
-    std::lock_guard lock(FTerminateLock);
+    std::lock_guard lock(FRunLock);
     if ((FWorking && !FAllDone) || FStopping > 0 || FStarting > 0)
       throw Exception("Cannot ClearTasks while working.");
   }
+  // A handler in a task's own thread would destroy the thread it runs on.
+  if (FTasks.AnyRunsInCurrentThread()) throw Exception("Cannot ClearTasks while working.");
   FTasks.Clear();
   LastErrMsg.clear();
-  std::lock_guard lock(FTerminateLock);
+  std::lock_guard lock(FRunLock);
   FFinishedCount = 0;
   FNextIndex = -1;
   FRemainingCount = 0;
@@ -224,7 +227,7 @@ void TCustomEncoder::ClearTasks() {
 void TCustomEncoder::StartTask(int ACount) {
   CheckWorking("StartTask");
   {
-    std::lock_guard lock(FTerminateLock);
+    std::lock_guard lock(FRunLock);
     FFinishedCount = 0;
     FNextIndex = 0;
     FRemainingCount = FTasks.Count();
@@ -232,45 +235,45 @@ void TCustomEncoder::StartTask(int ACount) {
     FThreaded = ACount > 0;
     FWorking = true;
     FPaused = false;
+    // Nothing to run is all done at once, so the component does not stay
+    // working for ever.
+    if (FRemainingCount == 0) QueueAllDone();
   }
-  ++FStarting;
-  try {
-    if (FTasks.Count() == 0) {
-      // Nothing to run is all done at once, so the component does not stay
-      // working for ever.
-      std::lock_guard lock(FTerminateLock);
-      RaiseAllDone();
-    }
+  struct TStarting {
+    std::atomic<int>& Count;
+    explicit TStarting(std::atomic<int>& ACount) : Count(ACount) { ++Count; }
+    ~TStarting() { --Count; }
+  };
+  {
+    TStarting starting(FStarting);
     for (;;) {
       {
-        std::lock_guard lock(FTerminateLock);
+        std::lock_guard lock(FRunLock);
         if (FRemainingCount <= 0) break;
       }
       StartNextTask();
-      if (FThreaded && --ACount <= 0) break;
+      if (ACount > 0 && --ACount <= 0) break;
     }
-  } catch (...) {
-    --FStarting;
-    throw;
   }
-  --FStarting;
   // Notices raised in this thread while tasks ran reach the handler now, with
   // no task on the stack, so the handler may clear the tasks.
-  FlushTerminateNotices();
+  DeliverNotices();
 }
 
 void TCustomEncoder::StartNextTask() {
   TFFmpeg* task;
+  bool threaded;
   {
     // The index is claimed first: a task that fails to start must not hold
     // up the ones after it.
-    std::lock_guard lock(FTerminateLock);
+    std::lock_guard lock(FRunLock);
     if (FRemainingCount <= 0) return;
     --FRemainingCount;
     task = FTasks.Items(FNextIndex++);
+    threaded = FThreaded;
   }
   task->ProgressInterval = static_cast<int64_t>(FProgressInterval) * 1000;
-  if (FThreaded) {
+  if (threaded) {
     if (TConvertThread* thread = task->Start(true, ThreadPriority)) thread->Resume();
   } else {
     task->Start(false, ThreadPriority);
@@ -291,18 +294,16 @@ void TCustomEncoder::Resume() {
 
 void TCustomEncoder::Stop(bool AWait) {
   {
-    std::lock_guard lock(FTerminateLock);
+    std::lock_guard lock(FRunLock);
     FRemainingCount = 0;
   }
   if (!FWorking) return;
   ++FStopping;
-  try {
-    FTasks.StopAll(AWait);
-  } catch (...) {
-    --FStopping;
-    throw;
-  }
-  --FStopping;
+  struct TLeave {
+    std::atomic<int>& Count;
+    ~TLeave() { --Count; }
+  } leave{FStopping};
+  FTasks.StopAll(AWait);
 }
 
 void TCustomEncoder::SetPreview(bool AValue) {
@@ -318,54 +319,85 @@ void TCustomEncoder::SetPreviewBitmap(bool AValue) {
 // ---- Terminate notices ----------------------------------------------------
 
 void TCustomEncoder::DoTaskTerminate(TCustomFFmpeg* ATask) {
-  std::lock_guard lock(FTerminateLock);
-  if (OnTerminate)
-    DeliverTerminate({FTasks.IndexOf(ATask), ATask->Finished(), ATask->ExceptionRaised(),
-                      ATask->ExceptionMsg()});
-  ++FFinishedCount;
-  if (FRemainingCount < 1) {
-    if (!FAllDone && FFinishedCount >= FTasks.Count()) RaiseAllDone();
-  } else if (FThreaded) {
-    StartNextTask();
+  bool startNext = false;
+  {
+    std::lock_guard lock(FRunLock);
+    QueueNotice({FTasks.IndexOf(ATask), ATask->Finished(), ATask->ExceptionRaised(),
+                 ATask->ExceptionMsg()});
+    ++FFinishedCount;
+    if (FRemainingCount < 1) {
+      if (!FAllDone && FFinishedCount >= FTasks.Count()) QueueAllDone();
+    } else {
+      startNext = FThreaded;
+    }
   }
+  if (startNext) StartNextTask();
+  DeliverNotices();
 }
 
-void TCustomEncoder::RaiseAllDone() {
+void TCustomEncoder::QueueNotice(TTerminateInfo AInfo) {
+  if (!OnTerminate || FDestroying) return;
+  std::lock_guard lock(FNoticeLock);
+  FNotices.push_back(std::move(AInfo));
+}
+
+void TCustomEncoder::QueueAllDone() {
   FAllDone = true;
-  if (OnTerminate) DeliverTerminate({-1, true, false, {}});
+  QueueNotice({-1, true, false, {}});
 }
 
-void TCustomEncoder::DeliverTerminate(const TTerminateInfo& AInfo) {
-  const bool mainThread = TMainThread::IsMainThread();
+void TCustomEncoder::DeliverNotices() {
   if (FDestroying) return;
-  if (!mainThread && !TriggerEventInMainThread) {
-    OnTerminate(this, AInfo);
-    return;
+  if (TMainThread::IsMainThread()) {
+    if (FStarting == 0) DrainNotices();
+  } else if (TriggerEventInMainThread) {
+    TMainThread::Post([this] { DrainNotices(); }, this);
+  } else {
+    DrainNotices();
   }
+}
+
+void TCustomEncoder::DrainNotices() {
   {
     std::lock_guard lock(FNoticeLock);
-    FNotices.push_back(AInfo);
+    if (FDeliveringNotices) return; // that thread delivers ours next
+    FDeliveringNotices = true;
   }
-  if (!mainThread)
-    TMainThread::Post([this] { FlushTerminateNotices(); }, this);
-  else if (FStarting == 0)
-    FlushTerminateNotices();
-}
-
-void TCustomEncoder::FlushTerminateNotices() {
+  std::exception_ptr firstError;
   for (;;) {
     TTerminateInfo info;
     {
+      // Emptiness and the end of delivering are one step, so a notice queued
+      // meanwhile is never left behind.
       std::lock_guard lock(FNoticeLock);
-      if (FNotices.empty()) return;
+      if (FNotices.empty()) {
+        FDeliveringNotices = false;
+        break;
+      }
       info = std::move(FNotices.front());
       FNotices.pop_front();
     }
-    if (OnTerminate && !FDestroying) OnTerminate(this, info);
+    if (!OnTerminate || FDestroying) continue;
+    // A failing handler must not keep the later notices from theirs.
+    try {
+      OnTerminate(this, info);
+    } catch (...) {
+      if (!firstError) firstError = std::current_exception();
+    }
   }
+  if (firstError) std::rethrow_exception(firstError);
 }
 
 // ---- Deliveries from the tasks --------------------------------------------
+
+namespace {
+
+// The reason a task waits for an event's turn is gone once it is asked to stop.
+auto GiveUpWhenStopping(TCustomFFmpeg* ATask) {
+  return [ATask] { return ATask->StopRequested(); };
+}
+
+} // namespace
 
 void TCustomEncoder::DoProgress(TCustomFFmpeg* ATask, const TProgressInfo& AInfo) {
   if (!OnProgress || FDestroying) return;
@@ -377,10 +409,10 @@ void TCustomEncoder::DoProgress(TCustomFFmpeg* ATask, const TProgressInfo& AInfo
     CallInMainThread([this, &info] {
       if (!FDestroying) OnProgress(this, &info);
     });
-  } else {
-    std::lock_guard lock(FProgressLock);
-    OnProgress(this, &info);
+    return;
   }
+  TEventTurnHold turn(FProgressTurn, GiveUpWhenStopping(ATask));
+  if (turn.Held()) OnProgress(this, &info);
 }
 
 void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* ATask, const TPreviewInfo& AInfo) {
@@ -391,10 +423,10 @@ void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* ATask, const TPreviewInfo& A
     CallInMainThread([this, &info] {
       if (!FDestroying) OnPreviewBitmap(this, info);
     });
-  } else {
-    std::lock_guard lock(FPreviewLock);
-    OnPreviewBitmap(this, info);
+    return;
   }
+  TEventTurnHold turn(FPreviewTurn, GiveUpWhenStopping(ATask));
+  if (turn.Held()) OnPreviewBitmap(this, info);
 }
 
 void TCustomEncoder::DoBeforeFindStreamInfo(TCustomFFmpeg* ATask, AVFormatContext* AFormatContext) {
@@ -403,16 +435,17 @@ void TCustomEncoder::DoBeforeFindStreamInfo(TCustomFFmpeg* ATask, AVFormatContex
     CallInMainThread([&] {
       if (!FDestroying) OnBeforeFindStreamInfo(ATask, AFormatContext);
     });
-  } else {
-    std::lock_guard lock(FBeforeFindStreamInfoLock);
-    OnBeforeFindStreamInfo(ATask, AFormatContext);
+    return;
   }
+  TEventTurnHold turn(FBeforeFindStreamInfoTurn, [] { return false; });
+  OnBeforeFindStreamInfo(ATask, AFormatContext);
 }
 
 void TCustomEncoder::DoVideoHook(const TVideoHookEvent& AEvent, TCustomFFmpeg* ATask,
                                  THookInfo& AInfo) {
-  if (!AEvent) return;
-  std::lock_guard lock(FVideoHookLock);
+  if (!AEvent || FDestroying) return;
+  TEventTurnHold turn(FVideoHookTurn, GiveUpWhenStopping(ATask));
+  if (!turn.Held()) return;
   AInfo.TaskIndex = FTasks.IndexOf(ATask);
   struct TCanvasLock {
     TBitmap* Bitmap;
@@ -436,8 +469,9 @@ void TCustomEncoder::DoVideoOutputHook(TCustomFFmpeg* ATask, THookInfo& AInfo) {
 
 void TCustomEncoder::DoFrameHook(const TFrameHookEvent& AEvent, TCustomFFmpeg* ATask,
                                  TFrameHookInfo& AInfo) {
-  if (!AEvent) return;
-  std::lock_guard lock(FFrameHookLock);
+  if (!AEvent || FDestroying) return;
+  TEventTurnHold turn(FFrameHookTurn, GiveUpWhenStopping(ATask));
+  if (!turn.Held()) return;
   AInfo.TaskIndex = FTasks.IndexOf(ATask);
   AEvent(this, &AInfo);
 }
@@ -453,8 +487,9 @@ void TCustomEncoder::DoFrameOutputHook(TCustomFFmpeg* ATask, TFrameHookInfo& AIn
 void TCustomEncoder::DoAudioHook(const TAudioHookEvent& AEvent, TCustomFFmpeg* ATask, int64_t APTS,
                                  uint8_t* ASample, int ASize, int ASampleRate, int AChannels,
                                  AVSampleFormat ASampleFormat) {
-  if (!AEvent) return;
-  std::lock_guard lock(FAudioHookLock);
+  if (!AEvent || FDestroying) return;
+  TEventTurnHold turn(FAudioHookTurn, GiveUpWhenStopping(ATask));
+  if (!turn.Held()) return;
   AEvent(this, FTasks.IndexOf(ATask), APTS, ASample, ASize, ASampleRate, AChannels, ASampleFormat);
 }
 

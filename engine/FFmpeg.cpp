@@ -11,16 +11,6 @@
 
 using namespace std::chrono_literals;
 
-std::recursive_mutex& PreviewLock() {
-  static std::recursive_mutex lock;
-  return lock;
-}
-
-std::recursive_mutex& CodecListLock() {
-  static std::recursive_mutex lock;
-  return lock;
-}
-
 namespace {
 void AssertLibrariesLoaded() {
   if (!FFLoader().LibsLoaded(FFLoader().FullSet()))
@@ -129,11 +119,11 @@ void TCustomFFmpeg::DoConvert() {
     Transcode();
   });
   guarded([this] {
-    std::lock_guard lock(CodecListLock());
+    std::lock_guard lock(FCodecListLock);
     CloseOpenEncoders();
   });
   guarded([this] {
-    std::lock_guard lock(CodecListLock());
+    std::lock_guard lock(FCodecListLock);
     CloseOpenDecoders();
   });
   guarded([this] { Cleanup(); });
@@ -206,14 +196,20 @@ void TCustomFFmpeg::ResumeConvert() {
 }
 
 void TCustomFFmpeg::SetPreviewFlags(uint8_t AFlags) {
-  std::lock_guard lock(PreviewLock());
   FPreviewFlags = AFlags;
   FPreviewFlagsChanged = true;
 }
 
-uint8_t TCustomFFmpeg::PreviewFlags() const {
-  std::lock_guard lock(PreviewLock());
-  return FPreviewFlags;
+void TCustomFFmpeg::ChangePreviewFlags(uint8_t AMask, bool AOn) {
+  if (AOn)
+    FPreviewFlags.fetch_or(AMask);
+  else
+    FPreviewFlags.fetch_and(static_cast<uint8_t>(~AMask));
+  FPreviewFlagsChanged = true;
+}
+
+bool TCustomFFmpeg::RunsInCurrentThread() const {
+  return (FWorker && FWorker->IsCurrent()) || FTerminateThread.IsCurrent();
 }
 
 void TCustomFFmpeg::SetHookBitsPixel(int ABitsPixel) {
@@ -339,18 +335,19 @@ void TFFmpegList::StopAll(bool AWait) {
     Items(i)->Terminate(AWait);
 }
 
+bool TFFmpegList::AnyRunsInCurrentThread() const {
+  std::lock_guard lock(FLock);
+  for (const auto& task : FItems)
+    if (task->RunsInCurrentThread()) return true;
+  return false;
+}
+
 void TFFmpegList::SetPreview(bool AOn) {
-  for (int i = 0; i < Count(); ++i) {
-    TFFmpeg* task = Items(i);
-    std::lock_guard lock(PreviewLock());
-    task->SetPreviewFlags(AOn ? task->PreviewFlags() | 1 : task->PreviewFlags() & ~1);
-  }
+  for (int i = 0; i < Count(); ++i)
+    Items(i)->ChangePreviewFlags(1, AOn);
 }
 
 void TFFmpegList::SetPreviewBitmap(bool AOn) {
-  for (int i = 0; i < Count(); ++i) {
-    TFFmpeg* task = Items(i);
-    std::lock_guard lock(PreviewLock());
-    task->SetPreviewFlags(AOn ? task->PreviewFlags() | 2 : task->PreviewFlags() & ~2);
-  }
+  for (int i = 0; i < Count(); ++i)
+    Items(i)->ChangePreviewFlags(2, AOn);
 }

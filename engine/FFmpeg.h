@@ -1,6 +1,12 @@
-// The transcode task: its run control (start in the caller's thread or in a
-// worker of its own, stop, terminate, pause and resume), its end notice, and
-// the task list the encoder keeps.
+// The transcode task (this file holds the task class, named as the engine's
+// chief unit): its run control (start in the caller's thread or in a worker
+// of its own, stop, terminate, pause and resume), its end notice, and the
+// task list the encoder keeps.
+//
+// Start, Stop, Terminate, SuspendConvert and ResumeConvert are called by the
+// encoder (from the main thread, or from a handler: see FFEncode.h). The
+// conversion and the terminate path run in the worker thread, in the
+// caller's thread for an unthreaded start, or in a terminate thread.
 #pragma once
 
 #include "FFEncodeTypes.h"
@@ -18,11 +24,6 @@
 
 struct AVFormatContext;
 class TCustomFFmpeg;
-
-// Engine-wide locks of the task unit: every task's preview flags and state,
-// and every task's lists of open encoders and decoders.
-std::recursive_mutex& PreviewLock();
-std::recursive_mutex& CodecListLock();
 
 // The task's callbacks; one that is empty is not called.
 using TTaskNotify = std::function<void(TCustomFFmpeg* ATask)>;
@@ -67,7 +68,9 @@ public:
   void DoConvert();
   void DoTerminate();
   void SetPreviewFlags(uint8_t AFlags);
-  uint8_t PreviewFlags() const;
+  uint8_t PreviewFlags() const { return FPreviewFlags.load(); }
+  // Sets or clears the bits of AMask, leaving the others as they are.
+  void ChangePreviewFlags(uint8_t AMask, bool AOn);
   // Raises "Invalid BitsPixel %d" for a depth other than 8, 15, 16, 24, 32.
   void SetHookBitsPixel(int ABitsPixel);
   int HookBitsPixel() const { return FHookBitsPixel; }
@@ -87,6 +90,8 @@ public:
   bool ExceptionRaised() const { return FException; }
   std::string ExceptionMsg() const;
   bool HasWorkerThread() const { return FThreadActive.load(); }
+  // Whether the calling thread is this task's worker or terminate thread.
+  bool RunsInCurrentThread() const;
 
   int64_t ProgressInterval = 500000; // microseconds
   int64_t PreviewInterval = 100000;  // microseconds
@@ -100,9 +105,11 @@ public:
   TTaskFrameHook OnFrameInputHook, OnFrameOutputHook;
 
 protected:
-  // Close what the loop left open; called under CodecListLock().
+  // Close what the loop left open; called under FCodecListLock, which guards
+  // the task's lists of open encoders and decoders.
   virtual void CloseOpenEncoders() {}
   virtual void CloseOpenDecoders() {}
+  std::mutex FCodecListLock;
   // Waits for the task's threads to end, so nothing runs while it dies.
   void JoinThreads();
 
@@ -114,9 +121,9 @@ private:
   std::mutex FStateLock; // decides between Start and Terminate
   std::atomic<bool> FRunning{false};
   std::atomic<bool> FTerminated{false};
-  bool FTerminating = false;
+  bool FTerminating = false; // guarded by FStateLock
   std::atomic<bool> FStopFlag{false};
-  bool FException = false;
+  bool FException = false; // guarded by FExceptionLock
   std::string FExceptionMsg;
   mutable std::mutex FExceptionLock;
 
@@ -127,8 +134,8 @@ private:
   TManualResetEvent FTerminateDone{true};
   TPauseGate FPauseGate;
 
-  uint8_t FPreviewFlags = 0; // bit 0 preview window, bit 1 preview bitmaps
-  bool FPreviewFlagsChanged = false;
+  std::atomic<uint8_t> FPreviewFlags{0}; // bit 0 preview window, bit 1 preview bitmaps
+  std::atomic<bool> FPreviewFlagsChanged{false};
   int FHookBitsPixel = 32;
 };
 
@@ -165,6 +172,8 @@ public:
   void SuspendAll();
   void ResumeAll();
   void StopAll(bool AWait);
+  // Whether the calling thread is a worker or terminate thread of a task.
+  bool AnyRunsInCurrentThread() const;
   void SetPreview(bool AOn);
   void SetPreviewBitmap(bool AOn);
 

@@ -2,6 +2,7 @@
 #include "DynLib.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 namespace {
 std::string LastDlError() {
@@ -41,4 +42,10 @@ void* TDynLib::Symbol(const char* AName, std::string& AError) const {
 void TDynLib::Close() {
   if (FHandle) dlclose(FHandle);
   FHandle = nullptr;
+}
+
+std::string TDynLib::LoadedPath() const {
+  link_map* map = nullptr;
+  if (!FHandle || dlinfo(FHandle, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return {};
+  return map->l_name;
 }

@@ -18,6 +18,9 @@ public:
   // Answers the symbol's address, or nullptr with dlerror()'s text in AError.
   void* Symbol(const char* AName, std::string& AError) const;
   void Close();
+  // The path the system's loader opened the library from (for a bare name,
+  // where its search found it); empty when not open.
+  std::string LoadedPath() const;
   // Lets go of the handle without closing: the library stays for the process.
   void Release() { FHandle = nullptr; }
   bool IsOpen() const { return FHandle != nullptr; }

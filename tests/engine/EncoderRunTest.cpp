@@ -3,6 +3,7 @@
 #include "FakeConversion.h"
 #include "LibAVForTests.h"
 #include "MainThread.h"
+#include "WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -31,11 +32,9 @@ protected:
   }
   // Runs the main thread's queue until the all-done notice has arrived.
   void WaitForAllDone() {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (Notices.empty() || Notices.back().TaskIndex != -1) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no all-done notice";
-      TMainThread::ProcessWait(5ms);
-    }
+    ASSERT_TRUE(WaitUntil([&] { return !Notices.empty() && Notices.back().TaskIndex == -1; },
+                          TWaitMode::ServiceMainThread))
+        << "no all-done notice";
   }
   std::vector<int> NoticeOrder() const {
     std::vector<int> order;
@@ -116,8 +115,7 @@ TEST_F(EncoderRun, StopWhileAWorkerWaitsInAProgressDeliveryCompletesAndClearTask
   Encoder.StartTask(1);
   // The main thread does not process its queue here, so the worker is
   // blocked in its first progress delivery.
-  while (Encoder.Script.PassesDone < 1)
-    std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return Encoder.Script.PassesDone >= 1; }));
   Encoder.Stop(true);
   EXPECT_GE(progressCalls, 1);
   EXPECT_NO_THROW(Encoder.ClearTasks());
@@ -135,8 +133,7 @@ TEST_F(EncoderRun, APausedTaskMakesNoProgressUntilResume) {
   Encoder.Script.Passes = 100000;
   Encoder.AddTasks(1);
   Encoder.StartTask(1);
-  while (Encoder.Script.PassesDone < 3)
-    std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return Encoder.Script.PassesDone >= 3; }));
   Encoder.Pause();
   EXPECT_TRUE(Encoder.Paused());
   std::this_thread::sleep_for(30ms); // lets a pass that was under way end
@@ -157,8 +154,8 @@ TEST_F(EncoderRun, StopWithoutWaitingReleasesAPausedTask) {
   Encoder.Script.Passes = 100000;
   Encoder.AddTasks(1);
   Encoder.StartTask(1);
-  while (Encoder.Script.PassesDone < 1)
-    TMainThread::ProcessWait(1ms);
+  ASSERT_TRUE(
+      WaitUntil([&] { return Encoder.Script.PassesDone >= 1; }, TWaitMode::ServiceMainThread));
   Encoder.Pause();
   Encoder.Stop(false);
   WaitForAllDone();
@@ -202,8 +199,7 @@ TEST_F(EncoderRun, HandlersCannotClearTasksWhileStopPumpsMessages) {
   };
   Encoder.AddTasks(2);
   Encoder.StartTask(1);
-  while (Encoder.Script.PassesDone < 1)
-    std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return Encoder.Script.PassesDone >= 1; }));
   Encoder.Stop(true); // runs the pending progress delivery while it waits
   EXPECT_EQ(seen, "Cannot ClearTasks while working.");
   TMainThread::Process();
@@ -283,8 +279,7 @@ TEST(EncoderLife, DestroyingAWorkingEncoderJoinsItsThreadsAndCancelsItsNotices) 
     encoder.OnTerminate = [&](TCustomEncoder*, const TTerminateInfo&) { ++notices; };
     encoder.AddTasks(3);
     encoder.StartTask(2);
-    while (encoder.Script.PassesDone < 2)
-      std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(WaitUntil([&] { return encoder.Script.PassesDone >= 2; }));
   }
   TMainThread::Process();
   EXPECT_EQ(notices, 0);

@@ -102,8 +102,10 @@ TEST_F(Logger, LinesOfDifferentThreadsNeverMix) {
   std::thread other([] { AV.av_log(nullptr, AV_LOG_INFO, "worker line\n"); });
   other.join();
   AV.av_log(nullptr, AV_LOG_INFO, "end\n");
-  TMainThread::Process(); // the worker's line was posted
-  EXPECT_EQ(Texts(), (std::vector<std::string>{"main-end", "worker line"}));
+  TMainThread::Process();
+  // Whole lines, in the order they were completed: the worker's line was
+  // queued first, and the main thread hands the queue over when it logs.
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"worker line", "main-end"}));
   EXPECT_NE(Lines[0].ThreadID, Lines[1].ThreadID);
 }
 

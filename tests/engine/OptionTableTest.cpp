@@ -102,8 +102,8 @@ TEST_F(OptionsContext, TaskDefaults) {
   EXPECT_TRUE(Task.VStatsFileName.empty());
   EXPECT_EQ(Task.ProgressOutput, nullptr);
   EXPECT_EQ(Task.ReadStartTime, kNoIOStartTime);
-  EXPECT_EQ(Task.ReadInterrupt.opaque, &Task);
-  EXPECT_EQ(Task.WriteInterrupt.callback, &TCustomFFmpegOpt::WriteInterruptCallback);
+  EXPECT_EQ(Task.ReadInterrupt.opaque, static_cast<TIOInterrupts*>(&Task));
+  EXPECT_EQ(Task.WriteInterrupt.callback, &TIOInterrupts::WriteInterruptCallback);
   EXPECT_TRUE(Task.OptionTable().empty()) << "the table is bound on first use";
   Task.InitOptionTable();
   EXPECT_EQ(Task.OptionTable().data(), EngineOptionTable().data());

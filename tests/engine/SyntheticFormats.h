@@ -2,18 +2,13 @@
 // tests of the option routines that look at a file's streams.
 #pragma once
 
-#include "LibAV.h"
 #include "LibAVForTests.h"
+#include "LibAVOwners.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
-
-struct TFormatContextFree {
-  void operator()(AVFormatContext* AContext) const { AV.avformat_free_context(AContext); }
-};
-using TFormatContextPtr = std::unique_ptr<AVFormatContext, TFormatContextFree>;
 
 struct TStreamSketch {
   AVMediaType Type;

@@ -3,6 +3,7 @@
 // against a real stalled TCP read.
 #include "FFmpegOpt.h"
 #include "LibAV.h"
+#include "LibAVOwners.h"
 #include "LibAVForTests.h"
 #include "LogCapture.h"
 
@@ -133,16 +134,16 @@ TEST_F(TaskOptions, EachTimedOperationReportsItsOwnTimeout) {
   Task.ReadTimeout = 100;
   gNow = 10000000;
   Task.StartReadTimer();
-  EXPECT_EQ(Task.ReadInterrupt.callback(&Task), 0);
+  EXPECT_EQ(Task.ReadInterrupt.callback(Task.ReadInterrupt.opaque), 0);
   gNow += 200000;
-  EXPECT_EQ(Task.ReadInterrupt.callback(&Task), 1);
-  EXPECT_EQ(Task.WriteInterrupt.callback(&Task), 0) << "the write side is not timed";
+  EXPECT_EQ(Task.ReadInterrupt.callback(Task.ReadInterrupt.opaque), 1);
+  EXPECT_EQ(Task.WriteInterrupt.callback(Task.WriteInterrupt.opaque), 0) << "the write side is not timed";
   Task.StartReadTimer();
-  EXPECT_EQ(Task.ReadInterrupt.callback(&Task), 0) << "a new operation starts a new time-out";
+  EXPECT_EQ(Task.ReadInterrupt.callback(Task.ReadInterrupt.opaque), 0) << "a new operation starts a new time-out";
   gNow += 200000;
-  EXPECT_EQ(Task.ReadInterrupt.callback(&Task), 1);
+  EXPECT_EQ(Task.ReadInterrupt.callback(Task.ReadInterrupt.opaque), 1);
   Task.StopReadTimer();
-  EXPECT_EQ(Task.ReadInterrupt.callback(&Task), 0);
+  EXPECT_EQ(Task.ReadInterrupt.callback(Task.ReadInterrupt.opaque), 0);
   EXPECT_EQ(Log->Count("connecting/reading timeout"), 2);
 }
 
@@ -191,9 +192,6 @@ private:
   std::thread FThread;
 };
 
-struct TFormatClose {
-  void operator()(AVFormatContext* AContext) const { AV.avformat_close_input(&AContext); }
-};
 
 TEST_F(TaskOptions, AStalledReadEndsWithTheTimeoutText) {
   AV.avformat_network_init();
@@ -221,7 +219,7 @@ TEST_F(TaskOptions, AStalledReadEndsWithTheTimeoutText) {
   context->interrupt_callback = Task.ReadInterrupt;
   Task.StartReadTimer();
   const int opened = AV.avformat_open_input(&context, url.c_str(), nullptr, nullptr);
-  std::unique_ptr<AVFormatContext, TFormatClose> owner(opened >= 0 ? context : nullptr);
+  TInputContextPtr owner(opened >= 0 ? context : nullptr);
   EXPECT_EQ(opened, AVERROR_EXIT);
   EXPECT_EQ(Log->Count("connecting/reading timeout"), 1);
 }

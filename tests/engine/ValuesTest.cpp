@@ -258,15 +258,11 @@ TEST(TimeZone, OffsetTextAndLocalDateTime) {
 
 // ---- Growing arrays ------------------------------------------------------------------
 
-struct TAVArrayFree {
-  void operator()(void* APointer) const { AV.av_free(APointer); }
-};
-
 TEST(GrowArrays, ZeroFillsKeepsContentsAndRefusesHugeCounts) {
   LoadLibAVForTest();
   int count = 0;
   int64_t* array = GrowArray<int64_t>(nullptr, count, 3);
-  std::unique_ptr<void, TAVArrayFree> owner(array);
+  TAVMemoryPtr<void> owner(array);
   ASSERT_NE(array, nullptr);
   EXPECT_EQ(count, 3);
   for (int i = 0; i < 3; ++i)

@@ -1,5 +1,6 @@
 // The main-thread queue: blocking calls, FIFO posts, cancelling, rethrowing.
 #include "MainThread.h"
+#include "WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -30,9 +31,9 @@ TEST(MainThread, CallFromWorkerWaitsForProcessAndRethrows) {
     }
     stage = 3;
   });
-  while (stage != 3)
-    TMainThread::ProcessWait(5ms);
+  const bool done = WaitUntil([&] { return stage == 3; }, TWaitMode::ServiceMainThread);
   worker.join();
+  ASSERT_TRUE(done);
   EXPECT_EQ(caught, "boom");
 }
 

@@ -3,6 +3,7 @@
 #include "ManualResetEvent.h"
 #include "PauseGate.h"
 #include "Thread.h"
+#include "WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +38,7 @@ TEST(PauseGate, HoldsTheWorkerUntilResume) {
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(passes, 0);
   gate.Resume();
-  while (passes < 3)
-    std::this_thread::sleep_for(1ms);
+  EXPECT_TRUE(WaitUntil([&] { return passes >= 3; }));
   stop = true;
   worker.Join();
   EXPECT_FALSE(gate.Pass()); // open: no wait
