@@ -212,7 +212,8 @@ int ParseName(AVFormatContext* AContext, TGdiCaptureDevice& ADevice, uint32_t& A
   return result;
 }
 
-// "%d,%d": two decimal numbers with nothing before, between or after them.
+// "%d,%d": two decimal numbers read as strtol reads them (leading blanks
+// skipped, an empty number is 0), joined by a comma, with nothing after.
 bool ParseOffset(const char* AText, int& AX, int& AY) {
   const auto number = [](const char* AFrom, char*& AEnd, int& AValue) {
     errno = 0;
@@ -344,6 +345,23 @@ int OpenAudio(AVFormatContext* AContext, TGdiCaptureContext& AOptions, TGdiCaptu
   }
   if (AOptions.Channels <= 0) {
     AV.av_log(AContext, AV_LOG_ERROR, "Invalid channels %d\n", AOptions.Channels);
+    return AVERROR(EINVAL);
+  }
+  // Bounded before the sound library is asked: it sizes its own buffers from
+  // these and would commit gigabytes for an absurd rate or channel count.
+  if (AOptions.SampleRate > TWaveCapture::kMaxSampleRate) {
+    AV.av_log(AContext, AV_LOG_ERROR, "Invalid sample rate %d, it should be at most %d\n",
+              AOptions.SampleRate, TWaveCapture::kMaxSampleRate);
+    return AVERROR(EINVAL);
+  }
+  if (AOptions.Channels > TWaveCapture::kMaxChannels) {
+    AV.av_log(AContext, AV_LOG_ERROR, "Invalid channels %d, it should be at most %d\n",
+              AOptions.Channels, TWaveCapture::kMaxChannels);
+    return AVERROR(EINVAL);
+  }
+  if (AOptions.WaveBufferSize > TWaveCapture::kMaxBufferSize) {
+    AV.av_log(AContext, AV_LOG_ERROR, "Invalid wave buffer size %d, it should be at most %d\n",
+              AOptions.WaveBufferSize, TWaveCapture::kMaxBufferSize);
     return AVERROR(EINVAL);
   }
 

@@ -3,6 +3,7 @@
 
 #include "CaptureDevice.h"
 
+#include <cstdint>
 #include <cstring>
 
 void TWaveCapture::LogWaveError(int ACode) const {
@@ -11,13 +12,26 @@ void TWaveCapture::LogWaveError(int ACode) const {
 
 bool TWaveCapture::OpenWaveIn(int AWaveDevice, int ASampleRate, int AChannels, int ABitsPerSample,
                               int AWaveBufferSize) {
+  // In 64 bits: the record keeps the block alignment in 16 bits, and a frame
+  // wider than that must be refused, not wrapped.
+  const int64_t frameBytes = int64_t{AChannels} * (ABitsPerSample / 8);
+  if (frameBytes < 1 || frameBytes > UINT16_MAX) {
+    AV.av_log(FDevice.Owner, AV_LOG_ERROR,
+              "Invalid channels %d: a sample frame of %lld bytes does not fit\n", AChannels,
+              static_cast<long long>(frameBytes));
+    return false;
+  }
+  if (AWaveBufferSize < frameBytes) {
+    AV.av_log(FDevice.Owner, AV_LOG_ERROR,
+              "Wave buffer size %d is smaller than one sample frame of %lld bytes\n",
+              AWaveBufferSize, static_cast<long long>(frameBytes));
+    return false;
+  }
   FFormat.Channels = AChannels;
   FFormat.SamplesPerSec = ASampleRate;
   FFormat.BitsPerSample = ABitsPerSample;
-  // 16 bits wide, as the format record keeps it, and never 0.
-  const auto blockAlign = static_cast<uint16_t>(AChannels * ABitsPerSample / 8);
-  FFormat.BlockAlign = blockAlign ? blockAlign : 1;
-  FBufferSize = static_cast<uint32_t>(AWaveBufferSize - AWaveBufferSize % FFormat.BlockAlign);
+  FFormat.BlockAlign = static_cast<int>(frameBytes);
+  FBufferSize = static_cast<uint32_t>(AWaveBufferSize - AWaveBufferSize % frameBytes);
   // ALSA names no capture device: nothing to record from, unless a default
   // device that is not listed opens all the same.
   if (WaveInDeviceNames().empty() &&
@@ -25,20 +39,20 @@ bool TWaveCapture::OpenWaveIn(int AWaveDevice, int ASampleRate, int AChannels, i
     AV.av_log(FDevice.Owner, AV_LOG_ERROR, "No wave audio recording devices found.\n");
     return false;
   }
+  if (const int error = TWaveIn::Query(AWaveDevice, FFormat)) {
+    LogWaveError(error);
+    return false;
+  }
 
   for (int i = 0; i < kBufferCount; ++i) {
     FHeaders[i] = TWaveBuffer{};
-    FBuffers[i].reset(FBufferSize ? static_cast<uint8_t*>(AV.av_mallocz(FBufferSize)) : nullptr);
+    FBuffers[i].reset(static_cast<uint8_t*>(AV.av_mallocz(FBufferSize)));
     if (!FBuffers[i]) {
       AV.av_log(FDevice.Owner, AV_LOG_ERROR, "Error allocating wave buffer memory.\n");
       return false;
     }
     FHeaders[i].Data = FBuffers[i].get();
     FHeaders[i].BufferLength = FBufferSize;
-  }
-  if (const int error = TWaveIn::Query(AWaveDevice, FFormat)) {
-    LogWaveError(error);
-    return false;
   }
   if (const int error =
           FWaveIn.Open(AWaveDevice, FFormat, [this](TWaveInMessage AMessage, TWaveBuffer* AHeader) {

@@ -14,6 +14,14 @@ class TGdiCaptureDevice;
 class TWaveCapture {
 public:
   static constexpr int kBufferCount = 4;
+  // The most the device is asked for. 384 kHz is the highest rate sound
+  // hardware offers and 64 channels the most a capture interface does.
+  static constexpr int kMaxSampleRate = 384000;
+  static constexpr int kMaxChannels = 64;
+  // A buffer reaches the stream only when it is full: 16 MiB is already a
+  // third of a second at the highest rate and channel count (and minutes of
+  // ordinary stereo); a larger one only holds the sound back longer.
+  static constexpr int kMaxBufferSize = 16 << 20;
 
   explicit TWaveCapture(TGdiCaptureDevice& ADevice) : FDevice(ADevice) {}
   ~TWaveCapture() { Close(); }
@@ -21,7 +29,8 @@ public:
   TWaveCapture& operator=(const TWaveCapture&) = delete;
 
   // Opens AWaveDevice (-1: the default) and starts recording; false with the
-  // reason logged.
+  // reason logged. The device is asked whether it takes the format before
+  // any buffer is allocated.
   bool OpenWaveIn(int AWaveDevice, int ASampleRate, int AChannels, int ABitsPerSample,
                   int AWaveBufferSize);
   // Resets and closes the device (the device is stopped first, so nothing is

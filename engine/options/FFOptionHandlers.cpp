@@ -53,7 +53,13 @@ int ApplySeconds(TTaskOptions& ATask, TOptionsContext* AOptions, const char* ANa
   } catch (const Exception& e) {
     return OptionFailure(ATask, e.what());
   }
-  const std::string microseconds = std::to_string(std::llround(seconds * 1000000.0));
+  // A time the 64-bit microsecond count cannot hold would wrap, or become the
+  // no-time-stamp value: it is refused as a value that does not convert.
+  const double us = seconds * 1000000.0;
+  if (!(std::fabs(us) < 9.2e18))
+    return OptionFailure(ATask, FormatText("Expected double for \"%s\" but found \"%s\"", AName,
+                                           AValue ? AValue : ""));
+  const std::string microseconds = std::to_string(std::llround(us));
   return Rename(ATask, AOptions, AMicrosecondOption, microseconds.c_str());
 }
 

@@ -5,6 +5,7 @@
 #include "FFErrors.h"
 #include "FFLog.h"
 #include "FFOptionHandlers.h"
+#include "FFText.h"
 #include "FFUtils.h"
 #include "FFValues.h"
 #include "TaskOptions.h"
@@ -75,7 +76,8 @@ int TFFOptions::CollectOptions(int ACount, bool AStrict, TOptionTable ATable, ch
       const char* value = "1";
       if (row->HasArg()) {
         if (!next) {
-          AV.av_log(nullptr, AV_LOG_ERROR, "Missing argument for option \"%s\".\n", name);
+          LastOptionError = FormatText("Missing argument for option \"%s\".", name);
+          AV.av_log(nullptr, AV_LOG_ERROR, "%s\n", LastOptionError.c_str());
           if (AStrict) return AVERROR(EINVAL);
           ++i;
           continue;
@@ -114,7 +116,8 @@ int TFFOptions::CollectOptions(int ACount, bool AStrict, TOptionTable ATable, ch
         continue;
       }
     }
-    AV.av_log(nullptr, AV_LOG_ERROR, "Unrecognized option \"%s\".\n", name);
+    LastOptionError = FormatText("Unrecognized option \"%s\".", name);
+    AV.av_log(nullptr, AV_LOG_ERROR, "%s\n", LastOptionError.c_str());
     if (AStrict) return AVERROR_OPTION_NOT_FOUND;
     // Only the option itself is skipped; what would have been its value is
     // read next as an option.

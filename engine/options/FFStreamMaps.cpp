@@ -4,8 +4,10 @@
 #include "FFStreamOptions.h"
 #include "TaskOptions.h"
 
+#include <cctype>
+#include <cerrno>
 #include <climits>
-#include <cstdio>
+#include <initializer_list>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -13,13 +15,54 @@
 namespace {
 
 // The number at the start of AText (base from the text, as strtol reads
-// it) and the rest after it.
-int LeadingNumber(const char* AText, const char*& ARest) {
+// it), the rest after it, and how to name it in a message: a number that
+// does not fit an int is named as it was written, not by what it wrapped to.
+struct TLeadingNumber {
+  int Value = -1; // -1 when the number does not fit
+  std::string Text;
+  const char* Rest = nullptr;
+};
+
+TLeadingNumber LeadingNumber(const char* AText) {
+  TLeadingNumber number;
   char* end = nullptr;
+  errno = 0;
   const long value = std::strtol(AText, &end, 0);
-  ARest = end;
-  if (value < INT_MIN || value > INT_MAX) return -1;
-  return static_cast<int>(value);
+  number.Rest = end;
+  if (errno == ERANGE || value < INT_MIN || value > INT_MAX) {
+    number.Text.assign(AText, static_cast<size_t>(end - AText));
+    return number;
+  }
+  number.Value = static_cast<int>(value);
+  number.Text = std::to_string(number.Value);
+  return number;
+}
+
+// Reads the "%d" fields of AFormat from AText the way sscanf does (leading
+// blanks skipped, literal characters matched, the rest after the last match
+// ignored). Answers how many fields were read, or -1 for a number that does
+// not fit an int, which sscanf would leave undefined.
+int ScanIntegers(const char* AText, const char* AFormat, std::initializer_list<int*> AFields) {
+  int count = 0;
+  auto field = AFields.begin();
+  for (const char* f = AFormat; *f; ++f) {
+    if (f[0] == '%' && f[1] == 'd') {
+      ++f;
+      while (std::isspace(static_cast<unsigned char>(*AText)))
+        ++AText;
+      char* end = nullptr;
+      errno = 0;
+      const long value = std::strtol(AText, &end, 10);
+      if (end == AText) break;
+      if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return -1;
+      **field++ = static_cast<int>(value);
+      ++count;
+      AText = end;
+    } else if (*AText++ != *f) {
+      break;
+    }
+  }
+  return count;
 }
 
 bool InRange(int AIndex, size_t ACount) {
@@ -47,10 +90,11 @@ void ApplyStreamMap(TTaskOptions& ATask, TOptionsContext& AOptions, TInputContex
   if (const size_t comma = map.find(','); comma != std::string::npos) {
     const std::string sync = map.substr(comma + 1);
     map.resize(comma);
-    const char* rest = nullptr;
-    syncFile = LeadingNumber(sync.c_str(), rest);
+    const TLeadingNumber number = LeadingNumber(sync.c_str());
+    const char* rest = number.Rest;
+    syncFile = number.Value;
     if (!InRange(syncFile, AInputs.size()))
-      ATask.FatalErrorFmt("Invalid sync file index: %d.", syncFile);
+      ATask.FatalErrorFmt("Invalid sync file index: %s.", number.Text.c_str());
     // The separator after the number, if the text goes on at all.
     if (*rest) ++rest;
     AVFormatContext* input = AInputs[static_cast<size_t>(syncFile)];
@@ -73,9 +117,11 @@ void ApplyStreamMap(TTaskOptions& ATask, TOptionsContext& AOptions, TInputContex
     AOptions.StreamMaps.push_back(std::move(entry));
     found = true;
   } else {
-    const char* rest = nullptr;
-    const int file = LeadingNumber(map.c_str(), rest);
-    if (!InRange(file, AInputs.size())) ATask.FatalErrorFmt("Invalid input file index: %d.", file);
+    const TLeadingNumber number = LeadingNumber(map.c_str());
+    const char* rest = number.Rest;
+    const int file = number.Value;
+    if (!InRange(file, AInputs.size()))
+      ATask.FatalErrorFmt("Invalid input file index: %s.", number.Text.c_str());
     if (*rest == ':') ++rest;
     const std::string spec = rest;
     AVFormatContext* input = AInputs[static_cast<size_t>(file)];
@@ -113,7 +159,7 @@ void ApplyAudioChannelMap(TTaskOptions& ATask, TOptionsContext& AOptions,
     if (map.OutFileIndex < 0 || map.OutStreamIndex < 0) ATask.FatalError(usage);
   };
 
-  int n = std::sscanf(value, "%d:%d.%d", &map.ChannelIndex, &map.OutFileIndex, &map.OutStreamIndex);
+  int n = ScanIntegers(value, "%d:%d.%d", {&map.ChannelIndex, &map.OutFileIndex, &map.OutStreamIndex});
   if ((n == 1 || n == 3) && map.ChannelIndex == -1) {
     map.FileIndex = map.StreamIndex = -1;
     if (n == 1)
@@ -122,8 +168,9 @@ void ApplyAudioChannelMap(TTaskOptions& ATask, TOptionsContext& AOptions,
       checkOutput();
     return;
   }
-  n = std::sscanf(value, "%d.%d.%d:%d.%d", &map.FileIndex, &map.StreamIndex, &map.ChannelIndex,
-                  &map.OutFileIndex, &map.OutStreamIndex);
+  n = ScanIntegers(value, "%d.%d.%d:%d.%d",
+                   {&map.FileIndex, &map.StreamIndex, &map.ChannelIndex, &map.OutFileIndex,
+                    &map.OutStreamIndex});
   if (n != 3 && n != 5) ATask.FatalError(usage);
   if (n == 3)
     map.OutFileIndex = map.OutStreamIndex = -1;

@@ -196,6 +196,34 @@ INSTANTIATE_TEST_SUITE_P(
         THandlerCase{"UnknownTarget", "-target pal-vhs", -22, "Unknown target: vhs", nullptr}),
     [](const testing::TestParamInfo<THandlerCase>& AInfo) { return AInfo.param.Name; });
 
+// A number is read only while the method is still automatic: each value
+// from a fresh task. -1 to 2 and 255 are methods; anything else fails and
+// leaves the method automatic.
+TEST_F(OptionHandlers, VsyncNumbersWhileAutomatic) {
+  struct TCase {
+    const char* Value;
+    int Result;
+    int Method;
+  };
+  const TCase cases[] = {
+      {"0", 0, 0},          {"1", 0, 1},          {"2", 0, 2},           {"-1", 0, -1},
+      {"255", 0, 255},      {"3", -22, -1},       {"-2", -22, -1},       {"254", -22, -1},
+      {"256", -22, -1},     {"1x", -22, -1},      {"", -22, -1},         {"+2", 0, 2},
+      {"4294967297", -22, -1}, {"99999999999999999999", -22, -1},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string("-vsync \"") + c.Value + "\"");
+    Task.VideoSyncMethod = -1;
+    EXPECT_EQ(Parse(std::string("-vsync \"") + c.Value + "\""), c.Result);
+    EXPECT_EQ(Task.VideoSyncMethod, c.Method);
+    if (c.Result < 0) {
+      EXPECT_THAT(Task.LastErrMsg,
+                  testing::StartsWith(std::string("The value for \"vsync\" was \"") + c.Value +
+                                      "\" which is invalid"));
+    }
+  }
+}
+
 // The maps read the inputs the task has opened. Their fatal errors end a
 // strict parse with a code and their text; a lax parse skips the option.
 TEST_F(OptionHandlers, MapFailuresEndTheParseWithTheirText) {

@@ -81,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(o.InputTsOffset, -1500000);
                      EXPECT_EQ(o.Format.value_or(""), "-x");
                    }},
-        TParseCase{"MissingArgument", "-an -vcodec", true, -22, kInvalid, nullptr},
+        TParseCase{"MissingArgument", "-an -vcodec", true, -22,
+                   "Missing argument for option \"vcodec\".\r\n" + kInvalid, nullptr},
         TParseCase{"MissingArgumentLenient", "-an -vcodec", false, 0, "",
                    [](T&, O& o) { EXPECT_EQ(o.AudioDisable, 1); }},
         TParseCase{"NoFormOfABoolean", "-nostats -noan", true, 0, "",
@@ -91,13 +92,14 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(Keys(t.FFOptions().FileGroup), TStrings{"an=0"});
                    }},
         TParseCase{"NoFormOfAValueRow", "-nof avi", true, AVERROR_OPTION_NOT_FOUND,
-                   "Option not found", nullptr},
+                   "Unrecognized option \"nof\".\r\nOption not found", nullptr},
         TParseCase{"NoFormOfAValueRowLenient", "-nof avi -y", false, 0, "",
                    [](T& t, O& o) {
                      EXPECT_FALSE(o.Format);
                      EXPECT_EQ(t.FileOverwrite, 1);
                    }},
-        TParseCase{"UnknownOption", "-bogus 1", true, AVERROR_OPTION_NOT_FOUND, "Option not found",
+        TParseCase{"UnknownOption", "-bogus 1", true, AVERROR_OPTION_NOT_FOUND,
+                   "Unrecognized option \"bogus\".\r\nOption not found",
                    nullptr},
         TParseCase{"UnknownOptionLenient", "-bogus -y -an", false, 0, "",
                    [](T& t, O& o) {
@@ -122,7 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_TRUE(t.FFOptions().FileGroup.Options.empty());
                    }},
         TParseCase{"OnlyMediaLettersPrefixCodecOptions", "-xb 1000", true,
-                   AVERROR_OPTION_NOT_FOUND, "Option not found", nullptr},
+                   AVERROR_OPTION_NOT_FOUND, "Unrecognized option \"xb\".\r\nOption not found",
+                   nullptr},
         TParseCase{"LibraryDictionaries",
                    "-probesize 5000000 -strict -2 -sws_flags bilinear -filter_size 32 "
                    "-flags +global_header -flags +bitexact",
@@ -159,6 +162,18 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(o.RecordingTime, 10000000);
                      EXPECT_EQ(o.StartTime, 2500000);
                    }},
+        // A time the microsecond count cannot hold must not become a wrapped
+        // or a "no time" value.
+        TParseCase{"TimeStartBeyondTheClock", "-TimeStart 1e300", true, -22,
+                   ("Expected double for \"TimeStart\" but found \"1e300\"\r\nFailed to set "
+                    "value \"1e300\" for option \"TimeStart\"\r\n" +
+                    kInvalid),
+                   nullptr},
+        TParseCase{"TimeLengthBeyondTheClock", "-timelength -9.3e12", true, -22,
+                   ("Expected double for \"timelength\" but found \"-9.3e12\"\r\nFailed to "
+                    "set value \"-9.3e12\" for option \"timelength\"\r\n" +
+                    kInvalid),
+                   nullptr},
         TParseCase{"NumbersOfEveryKind",
                    "-ac 2 -ar:a:0 44100 -frames:v 100 -q:v 2.5 -muxdelay 0.5 -fs 1000000 -re "
                    "-vol 512 -adrift_threshold 0.25",
@@ -272,17 +287,27 @@ TEST_F(OptionParser, LogLevelTakesEffectBeforeOtherOptionsAreRead) {
   EXPECT_EQ(Log->Logger().LogLevel(), TLogLevel::llError);
 }
 
-TEST_F(OptionParser, MissingArgumentIsLoggedByName) {
-  EXPECT_EQ(Parse("-vcodec"), -22);
-  EXPECT_EQ(Log->Count("Missing argument for option \"vcodec\"."), 1);
-  EXPECT_EQ(Log->LevelOf("Missing argument for option \"vcodec\"."), TLogLevel::llError);
-  EXPECT_EQ(Log->LevelOf(kInvalid), TLogLevel::llFatal);
-}
-
-TEST_F(OptionParser, UnrecognizedOptionNamesItselfOnlyInTheLog) {
-  EXPECT_EQ(Parse("-nof avi"), AVERROR_OPTION_NOT_FOUND);
-  EXPECT_EQ(Log->Count("Unrecognized option \"nof\"."), 1);
-  EXPECT_EQ(Task.LastErrMsg, "Option not found");
+// The parser's own message names the option, in the log and as the first
+// line of the task's last error; the code's text follows it.
+TEST_F(OptionParser, AnOptionTheParserRefusesIsNamedInTheLastError) {
+  struct TCase {
+    const char* Options;
+    int Result;
+    const char* Message;
+  };
+  const TCase cases[] = {
+      {"-vcodec", AVERROR(EINVAL), "Missing argument for option \"vcodec\"."},
+      {"-an -nof avi", AVERROR_OPTION_NOT_FOUND, "Unrecognized option \"nof\"."},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Options);
+    Log->Clear();
+    EXPECT_EQ(Parse(c.Options), c.Result);
+    EXPECT_EQ(Log->Count(c.Message), 1);
+    EXPECT_EQ(Log->LevelOf(c.Message), TLogLevel::llError);
+    EXPECT_EQ(Task.LastErrMsg, std::string(c.Message) + "\r\n" + ErrorToString("", c.Result));
+    EXPECT_EQ(Log->LevelOf(ErrorToString("", c.Result)), TLogLevel::llFatal);
+  }
 }
 
 TEST_F(OptionParser, LenientModeLogsWhatItSkips) {

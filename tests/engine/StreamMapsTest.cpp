@@ -85,6 +85,9 @@ TEST_F(StreamMapTest, FailuresAreFatalWithTheirMessages) {
       {"2", "Invalid input file index: 2."},
       {"9:v", "Invalid input file index: 9."},
       {"--1", "Invalid input file index: -1."},
+      // A number beyond int is named as written, not as what it wrapped to.
+      {"99999999999999999999", "Invalid input file index: 99999999999999999999."},
+      {"0:v,99999999999999999999:v", "Invalid sync file index: 99999999999999999999."},
       {"0:v,5", "Invalid sync file index: 5."},
       {"0:v,-1:v", "Invalid sync file index: -1."},
       {"0:v,1:s", "Sync stream specification in map 0:v,1:s does not match any streams."},
@@ -154,6 +157,10 @@ TEST_F(StreamMapTest, ChannelMapFailuresNeverReachBeyondTheInputs) {
       {"0.1.2", "mapchan: invalid audio channel #0.1.2"},
       {"0.1.-2", "mapchan: invalid audio channel #0.1.-2"},
       {"1.0.6", "mapchan: invalid audio channel #1.0.6"},
+      // A number that does not fit an int ends the reading: a syntax error.
+      {"2147483648.1.0", usage},
+      {"0.1.0:2147483648.0", usage},
+      {"-2147483649", usage},
   };
   for (const auto& c : cases) {
     EXPECT_THROW(MapChannel(c.Value), FFmpegException) << c.Value;

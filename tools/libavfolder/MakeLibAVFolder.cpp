@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     const fs::path target = lib.LoadedPath();
+    // Kept loaded: what a library allocates for itself is no leak of ours.
+    lib.Release();
     const fs::path link = folder / name;
     if (fs::is_symlink(link, error) && fs::read_symlink(link, error) == target) continue;
     fs::remove(link, error);
