@@ -16,6 +16,21 @@ class TBitmap {
 public:
   TBitmap() = default;
   TBitmap(int AWidth, int AHeight, int ABitsPerPixel) { SetSize(AWidth, AHeight, ABitsPerPixel); }
+  // A copy takes the picture (size, format, pixels, palette); every bitmap
+  // keeps a canvas lock of its own.
+  TBitmap(const TBitmap& AOther)
+      : FWidth(AOther.FWidth), FHeight(AOther.FHeight), FBitsPerPixel(AOther.FBitsPerPixel),
+        FBits(AOther.FBits), FPalette(AOther.FPalette) {}
+  TBitmap& operator=(const TBitmap& AOther) {
+    if (this != &AOther) {
+      FWidth = AOther.FWidth;
+      FHeight = AOther.FHeight;
+      FBitsPerPixel = AOther.FBitsPerPixel;
+      FBits = AOther.FBits;
+      FPalette = AOther.FPalette;
+    }
+    return *this;
+  }
 
   // A 15-bit pixel occupies a 16-bit word.
   static constexpr int RowStride(int AWidth, int ABitsPerPixel) {
@@ -45,14 +60,7 @@ public:
 
   // Copies or exchanges the picture (size, depth, pixels, palette); each
   // bitmap keeps its own canvas lock.
-  void Assign(const TBitmap& ASource) {
-    if (&ASource == this) return;
-    FBits = ASource.FBits;
-    FPalette = ASource.FPalette;
-    FWidth = ASource.FWidth;
-    FHeight = ASource.FHeight;
-    FBitsPerPixel = ASource.FBitsPerPixel;
-  }
+  void Assign(const TBitmap& ASource) { *this = ASource; }
   void Swap(TBitmap& AOther) noexcept {
     std::swap(FWidth, AOther.FWidth);
     std::swap(FHeight, AOther.FHeight);
@@ -60,6 +68,7 @@ public:
     FBits.swap(AOther.FBits);
     FPalette.swap(AOther.FPalette);
   }
+  bool Empty() const { return FWidth <= 0 || FHeight <= 0; }
 
   // The canvas lock: held while a handler in another thread draws on it.
   void Lock() { FCanvasLock.lock(); }
