@@ -1,0 +1,51 @@
+// The LZW coder's string table: (prefix code, pixel) keys to codes in 8009
+// open-addressed 32-bit slots, each holding key << 12 | code.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+class THashTable {
+public:
+  static constexpr int kSize = 8009;
+  static constexpr uint16_t kAbsent = 0xFFFF;
+
+  THashTable() { Clear(); }
+
+  void Clear() { FEntries.fill(0xFFFFFFFF); }
+
+  // AKey is prefix code x 256 + pixel (20 bits), ACode 12 bits.
+  void Insert(uint32_t AKey, uint32_t ACode) {
+    int slot = Start(AKey);
+    int step = Step(slot);
+    while (FEntries[static_cast<size_t>(slot)] < kFree)
+      slot = Next(slot, step);
+    FEntries[static_cast<size_t>(slot)] = (AKey << 12) | ACode;
+  }
+
+  uint16_t Lookup(uint32_t AKey) const {
+    int slot = Start(AKey);
+    int step = Step(slot);
+    for (;;) {
+      uint32_t entry = FEntries[static_cast<size_t>(slot)];
+      if (entry >= kFree) return kAbsent;
+      if ((entry >> 12) == AKey) return static_cast<uint16_t>(entry & 0xFFF);
+      slot = Next(slot, step);
+    }
+  }
+
+private:
+  static constexpr uint32_t kFree = 0xFFFFF000;
+
+  static int Start(uint32_t AKey) { return static_cast<int>((AKey ^ (AKey >> 4)) % kSize); }
+  // The probe moves by a step fixed from the first slot. The table size is
+  // prime, so the walk meets every slot and ends at a free one (the table
+  // is never more than half full).
+  static int Step(int ASlot) { return ASlot == 0 ? 1 : kSize - ASlot; }
+  static int Next(int ASlot, int AStep) {
+    ASlot -= AStep;
+    return ASlot < 0 ? ASlot + kSize : ASlot;
+  }
+
+  std::array<uint32_t, kSize> FEntries;
+};
