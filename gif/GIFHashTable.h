@@ -14,24 +14,34 @@ public:
 
   void Clear() { FEntries.fill(0xFFFFFFFF); }
 
-  // AKey is prefix code x 256 + pixel (20 bits), ACode 12 bits.
-  void Insert(uint32_t AKey, uint32_t ACode) {
-    int slot = Start(AKey);
-    int step = Step(slot);
-    while (FEntries[static_cast<size_t>(slot)] < kFree)
-      slot = Next(slot, step);
-    FEntries[static_cast<size_t>(slot)] = (AKey << 12) | ACode;
-  }
-
-  uint16_t Lookup(uint32_t AKey) const {
+  // AKey is prefix code x 256 + pixel (20 bits). Answers the key's code, or
+  // kAbsent with ASlot on the free slot where Insert puts the key.
+  uint16_t Lookup(uint32_t AKey, int& ASlot) const {
     int slot = Start(AKey);
     int step = Step(slot);
     for (;;) {
       uint32_t entry = FEntries[static_cast<size_t>(slot)];
-      if (entry >= kFree) return kAbsent;
+      if (entry >= kFree) {
+        ASlot = slot;
+        return kAbsent;
+      }
       if ((entry >> 12) == AKey) return static_cast<uint16_t>(entry & 0xFFF);
       slot = Next(slot, step);
     }
+  }
+  uint16_t Lookup(uint32_t AKey) const {
+    int slot = 0;
+    return Lookup(AKey, slot);
+  }
+
+  // ASlot as Lookup found it for this key; ACode 12 bits.
+  void Insert(uint32_t AKey, uint32_t ACode, int ASlot) {
+    FEntries[static_cast<size_t>(ASlot)] = (AKey << 12) | ACode;
+  }
+  void Insert(uint32_t AKey, uint32_t ACode) {
+    int slot = 0;
+    Lookup(AKey, slot);
+    Insert(AKey, ACode, slot);
   }
 
 private:

@@ -46,25 +46,20 @@ bool TLZWDecoder::NextSubBlock() {
   return FBlockSize > 0;
 }
 
-int TLZWDecoder::ReadCode(bool AWarnOnUnderrun) {
-  if (FPendingClear) {
-    FPendingClear = false;
-    return FClearCode;
-  }
+bool TLZWDecoder::FillBits(bool AWarnOnUnderrun) {
   while (FBitCount < FCodeSize) {
     if (FBlockPos < FBlockSize) {
-      FBits |= static_cast<uint32_t>(FBlock[FBlockPos++]) << FBitCount;
-      FBitCount += 8;
+      while (FBitCount <= 56 && FBlockPos < FBlockSize) {
+        FBits |= static_cast<uint64_t>(FBlock[FBlockPos++]) << FBitCount;
+        FBitCount += 8;
+      }
     } else if (!NextSubBlock()) {
       if (AWarnOnUnderrun && !FDataEndReported) Warn(kMsgBitBufferUnderrun);
       FDataEndReported = true;
-      return kNoData;
+      return false;
     }
   }
-  int code = static_cast<int>(FBits & ((1u << FCodeSize) - 1));
-  FBits >>= FCodeSize;
-  FBitCount -= FCodeSize;
-  return code;
+  return true;
 }
 
 void TLZWDecoder::NextRow() {
@@ -84,18 +79,65 @@ void TLZWDecoder::NextRow() {
 
 bool TLZWDecoder::Put(const uint8_t* APixels, size_t ACount) {
   while (ACount > 0) {
-    size_t count = std::min(ACount, FRowLength - FColumn);
-    std::memcpy(FPixels + FRow * FRowLength + FColumn, APixels, count);
+    size_t count = std::min(ACount, FRowLeft);
+    std::memcpy(FOut, APixels, count);
     APixels += count;
     ACount -= count;
-    FColumn += count;
-    if (FColumn == FRowLength) {
-      FColumn = 0;
+    FOut += count;
+    FRowLeft -= count;
+    if (FRowLeft == 0) {
       if (++FRowsDone == FRowCount) return false;
       NextRow();
+      FOut = FPixels + FRow * FRowLength;
+      FRowLeft = FRowLength;
     }
   }
   return true;
+}
+
+bool TLZWDecoder::WriteDirect(int ACode, size_t ALength) {
+  // Exactly ALength pixels go out, whatever the table holds.
+  uint8_t* first = FOut;
+  uint8_t* pixel = FOut + ALength;
+  int code = ACode;
+  if (code == FNextFree) {
+    *--pixel = static_cast<uint8_t>(FFirstCode);
+    code = FOldCode;
+  }
+  while (pixel > first + 1) {
+    *--pixel = FSuffix[static_cast<size_t>(code)];
+    code = FPrefix[static_cast<size_t>(code)];
+  }
+  *first = static_cast<uint8_t>(code);
+  FFirstCode = code;
+  FOut += ALength;
+  FRowLeft -= ALength;
+  if (FRowLeft > 0) return true;
+  if (++FRowsDone == FRowCount) return false;
+  NextRow();
+  FOut = FPixels + FRow * FRowLength;
+  FRowLeft = FRowLength;
+  return true;
+}
+
+void TLZWDecoder::WriteThroughStack(int ACode, bool& AMore) {
+  uint8_t* const stackEnd = FStack.data() + FStack.size();
+  uint8_t* top = stackEnd;
+  int code = ACode;
+  if (code == FNextFree) {
+    *--top = static_cast<uint8_t>(FFirstCode);
+    code = FOldCode;
+  }
+  while (code >= FClearCode) {
+    if (top == FStack.data() || FPrefix[static_cast<size_t>(code)] == code)
+      GIFError(kMsgCircularTableEntry);
+    *--top = FSuffix[static_cast<size_t>(code)];
+    code = FPrefix[static_cast<size_t>(code)];
+  }
+  if (top == FStack.data()) GIFError(kMsgCircularTableEntry);
+  FFirstCode = code;
+  *--top = static_cast<uint8_t>(code);
+  AMore = Put(top, static_cast<size_t>(stackEnd - top));
 }
 
 void TLZWDecoder::Decode(uint8_t* APixels, size_t AWidth, size_t AHeight, bool AInterlaced) {
@@ -106,15 +148,18 @@ void TLZWDecoder::Decode(uint8_t* APixels, size_t AWidth, size_t AHeight, bool A
   FClearCode = 1 << minCodeSize;
   FEndCode = FClearCode + 1;
   ResetTable();
+  for (int i = 0; i < FClearCode; ++i)
+    FLength[static_cast<size_t>(i)] = 1;
 
   FPixels = APixels;
   FInterlaced = AInterlaced && AHeight > 1;
   // Without interlacing the frame is one long row.
   FRowLength = FInterlaced ? AWidth : AWidth * AHeight;
-  FRowCount = FInterlaced ? AHeight : (AWidth * AHeight > 0 ? 1 : 0);
+  FRowCount = FInterlaced ? AHeight : 1;
+  FOut = FPixels;
+  FRowLeft = FRowLength;
   bool more = AWidth > 0 && AHeight > 0;
 
-  uint8_t* const stackEnd = FStack.data() + FStack.size();
   while (more) {
     int code = ReadCode(true);
     if (code == kNoData || code == FEndCode) break;
@@ -134,33 +179,25 @@ void TLZWDecoder::Decode(uint8_t* APixels, size_t AWidth, size_t AHeight, bool A
 
     // A code beyond the next free one would follow entries never made.
     if (code > FNextFree) GIFError(kMsgCircularTableEntry);
-    int incoming = code;
-    uint8_t* top = stackEnd;
-    if (code == FNextFree) {
-      *--top = static_cast<uint8_t>(FFirstCode);
-      code = FOldCode;
-    }
-    while (code >= FClearCode) {
-      if (top == FStack.data() || FPrefix[static_cast<size_t>(code)] == code)
-        GIFError(kMsgCircularTableEntry);
-      *--top = FSuffix[static_cast<size_t>(code)];
-      code = FPrefix[static_cast<size_t>(code)];
-    }
-    if (top == FStack.data()) GIFError(kMsgCircularTableEntry);
-    FFirstCode = code;
-    *--top = static_cast<uint8_t>(code);
+    size_t length = code == FNextFree ? FLength[static_cast<size_t>(FOldCode)] + 1u
+                                      : FLength[static_cast<size_t>(code)];
+    if (length <= FRowLeft)
+      more = WriteDirect(code, length);
+    else
+      WriteThroughStack(code, more);
 
     if (FNextFree < kTableSize) {
       FPrefix[static_cast<size_t>(FNextFree)] = static_cast<uint16_t>(FOldCode);
       FSuffix[static_cast<size_t>(FNextFree)] = static_cast<uint8_t>(FFirstCode);
+      FLength[static_cast<size_t>(FNextFree)] =
+          static_cast<uint16_t>(FLength[static_cast<size_t>(FOldCode)] + 1);
       ++FNextFree;
       if (FNextFree >= FMaxCode && FMaxCode < kTableSize) {
         FMaxCode *= 2;
         ++FCodeSize;
       }
     }
-    FOldCode = incoming;
-    more = Put(top, static_cast<size_t>(stackEnd - top));
+    FOldCode = code;
   }
 
   // Whatever follows the pixels up to the terminator is not picture data;

@@ -30,7 +30,27 @@ private:
 
   void ResetTable();
   // The next code of the current width, or kNoData when the data has ended.
-  int ReadCode(bool AWarnOnUnderrun);
+  int ReadCode(bool AWarnOnUnderrun) {
+    if (FBitCount < FCodeSize) {
+      // The first code is a clear, whatever the data holds.
+      if (FPendingClear) {
+        FPendingClear = false;
+        return FClearCode;
+      }
+      if (!FillBits(AWarnOnUnderrun)) return kNoData;
+    }
+    int code = static_cast<int>(FBits & ((1u << FCodeSize) - 1));
+    FBits >>= FCodeSize;
+    FBitCount -= FCodeSize;
+    return code;
+  }
+  // Brings at least the current width into the bit buffer; false when the
+  // data ends before.
+  bool FillBits(bool AWarnOnUnderrun);
+  // Writes a code's string into the current row when it fits there.
+  bool WriteDirect(int ACode, size_t ALength);
+  // Writes it through the pixel stack, across rows.
+  void WriteThroughStack(int ACode, bool& AMore);
   bool NextSubBlock();
   void Warn(const char* AMessage);
   // Copies decoded pixels to the frame; false once the frame is full.
@@ -51,6 +71,9 @@ private:
   int FOldCode = 0;
   std::array<uint16_t, kTableSize> FPrefix{};
   std::array<uint8_t, kTableSize> FSuffix{};
+  // Pixels in each code's string, so that a string is written straight
+  // into the frame, last pixel first.
+  std::array<uint16_t, kTableSize> FLength{};
   // A string is at most one pixel per table entry long.
   std::array<uint8_t, kTableSize + 1> FStack{};
 
@@ -58,7 +81,7 @@ private:
   std::array<uint8_t, 255> FBlock{};
   size_t FBlockSize = 0;
   size_t FBlockPos = 0;
-  uint32_t FBits = 0;
+  uint64_t FBits = 0;
   int FBitCount = 0;
   bool FPendingClear = true;
   bool FZeroBlockSeen = false;
@@ -70,7 +93,9 @@ private:
   size_t FRowLength = 0;
   size_t FRowCount = 0;
   size_t FRow = 0;
-  size_t FColumn = 0;
+  // Where the current row's next pixel goes, and how many the row still takes.
+  uint8_t* FOut = nullptr;
+  size_t FRowLeft = 0;
   size_t FRowsDone = 0;
   bool FInterlaced = false;
   int FPass = 0;

@@ -5,25 +5,17 @@ namespace {
 
 // The last code the table takes before it is cleared.
 constexpr int kLastTableCode = 4094;
-constexpr int kMaxCodeWidth = 12;
 
 } // namespace
 
 void TLZWEncoder::Output(int ACode) {
-  PutCode(ACode);
-  if (FClearFlag) {
-    FCodeWidth = FInitialCodeWidth;
-    FMaxCode = (1 << FInitialCodeWidth) - 1;
-    FClearFlag = false;
-  } else if (FNextFreeCode > FMaxCode) {
-    ++FCodeWidth;
-    FMaxCode = FCodeWidth == kMaxCodeWidth ? 4096 : (1 << FCodeWidth) - 1;
-  }
+  Emit(ACode);
 }
 
 void TLZWEncoder::Clear() {
   TGIFEncoder::Clear();
   FHashTable.Clear();
+  FLastChild.fill(kNoChild);
   FNextFreeCode = FClearCode + 2;
 }
 
@@ -40,22 +32,31 @@ void TLZWEncoder::Compress() {
     for (; i < count; ++i) {
       uint32_t pixel = segment[i];
       if (pixel >= colorCount) ColorNotInTable();
+      uint32_t last = FLastChild[prefix];
+      if ((last >> 12) == pixel) {
+        prefix = last & 0xFFF;
+        continue;
+      }
       uint32_t key = (prefix << 8) | pixel;
-      uint16_t code = FHashTable.Lookup(key);
+      int slot = 0;
+      uint16_t code = FHashTable.Lookup(key, slot);
       if (code != THashTable::kAbsent) {
+        FLastChild[prefix] = (pixel << 12) | code;
         prefix = code;
         continue;
       }
-      Output(static_cast<int>(prefix));
+      Emit(static_cast<int>(prefix));
+      uint32_t parent = prefix;
       prefix = pixel;
       if (FNextFreeCode > kLastTableCode) {
         Clear();
       } else {
-        FHashTable.Insert(key, static_cast<uint32_t>(FNextFreeCode));
+        FHashTable.Insert(key, static_cast<uint32_t>(FNextFreeCode), slot);
+        FLastChild[parent] = (pixel << 12) | static_cast<uint32_t>(FNextFreeCode);
         ++FNextFreeCode;
       }
     }
     i = 0;
   } while (NextSegment(segment, count));
-  Output(static_cast<int>(prefix));
+  Emit(static_cast<int>(prefix));
 }
