@@ -11,8 +11,12 @@
 #include "GIFStream.h"
 
 // The most pixels one frame may hold (8192 x 8192); a declared size beyond it
-// is refused before anything is allocated.
-inline constexpr size_t kGIFMaxFramePixels = size_t{1} << 26;
+// is refused before anything is allocated. Fuzzing builds set a smaller bound,
+// so that their runs are not spent filling huge frames.
+#ifndef VEXMORA_GIF_MAX_FRAME_PIXELS
+#define VEXMORA_GIF_MAX_FRAME_PIXELS (size_t{1} << 26)
+#endif
+inline constexpr size_t kGIFMaxFramePixels = VEXMORA_GIF_MAX_FRAME_PIXELS;
 
 // Raises GIFException naming the bound when AWidth x AHeight exceeds it.
 void CheckFrameSize(size_t AWidth, size_t AHeight);
