@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "GIFException.h"
+#include "GIFError.h"
 #include "GIFMessages.h"
 #include "GIFStreamIO.h"
 

@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "GIFException.h"
+#include "GIFError.h"
 #include "GIFMessages.h"
 #include "GIFStreamIO.h"
 
@@ -150,6 +150,44 @@ void TGIFColorMap::ImportRGBQuads(const uint8_t* AQuads, int ACount) {
   }
   FCount = ACount;
   Changed();
+}
+
+void TGIFColorMap::ImportPalette(const TPalette& APalette) {
+  Clear();
+  int count = std::min(static_cast<int>(APalette.size()), kMaxColors);
+  if (count == 0) return;
+  SetCapacity(count);
+  for (int i = 0; i < count; ++i) {
+    const TPaletteEntry& entry = APalette[static_cast<size_t>(i)];
+    FColorMap[static_cast<size_t>(i)] = TGIFColor{entry.Red, entry.Green, entry.Blue};
+  }
+  FCount = count;
+  Changed();
+}
+
+void TGIFColorMap::ImportDIB(TBitmap& ABitmap) {
+  Clear();
+  const std::vector<uint32_t>& table = ABitmap.Palette();
+  int count = std::min(static_cast<int>(table.size()), kMaxColors);
+  // Each value is a quad of blue, green, red and an unused byte.
+  std::vector<uint8_t> quads(static_cast<size_t>(count) * 4);
+  for (int i = 0; i < count; ++i) {
+    uint32_t value = table[static_cast<size_t>(i)];
+    for (int b = 0; b < 4; ++b)
+      quads[static_cast<size_t>(i) * 4 + static_cast<size_t>(b)] =
+          static_cast<uint8_t>(value >> (8 * b));
+  }
+  ImportRGBQuads(quads.data(), count);
+  Changed();
+}
+
+TPalette TGIFColorMap::ExportPalette() const {
+  TPalette palette;
+  for (int i = 0; i < FCount; ++i) {
+    const TGIFColor& entry = FColorMap[static_cast<size_t>(i)];
+    palette.push_back(TPaletteEntry{entry.Red, entry.Green, entry.Blue, 4});
+  }
+  return palette;
 }
 
 void TGIFColorMap::Assign(const TGIFColorMap& ASource) {

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "Bitmap.h"
 #include "GIFItem.h"
 #include "GIFStream.h"
+#include "Palette.h"
 
 // A colour as $00BBGGRR: red in the low byte.
 using TColor = uint32_t;
@@ -59,6 +61,13 @@ public:
   TColor GetColor(int AIndex);
   // AQuads holds ACount quads of blue, green, red and an unused byte.
   void ImportRGBQuads(const uint8_t* AQuads, int ACount);
+  // At most 256 entries of the palette.
+  void ImportPalette(const TPalette& APalette);
+  // The colour table of a palette bitmap (at most 256 entries).
+  void ImportDIB(TBitmap& ABitmap);
+  // Empty without colours; else one entry per colour, each marked 4 (not to
+  // be matched to a system colour).
+  TPalette ExportPalette() const;
   void Assign(const TGIFColorMap& ASource);
 
   int BitsPerPixel() const { return BitsForColorCount(FCount); }

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "GIFException.h"
+#include "GIFError.h"
 #include "GIFMessages.h"
 #include "GIFStreamIO.h"
 

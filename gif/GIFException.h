@@ -1,7 +1,5 @@
-// The one exception class the GIF codec raises, and the helper that raises it.
+// The one exception class the GIF codec raises: a failure with its message.
 #pragma once
-
-#include <string>
 
 #include "Exception.h"
 
@@ -9,7 +7,3 @@ class GIFException : public Exception {
 public:
   using Exception::Exception;
 };
-
-[[noreturn]] inline void GIFError(const std::string& AMessage) {
-  throw GIFException(AMessage);
-}

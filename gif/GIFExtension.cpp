@@ -4,7 +4,7 @@
 #include <array>
 
 #include "GIFAppExtensions.h"
-#include "GIFException.h"
+#include "GIFError.h"
 #include "GIFFrameBase.h"
 #include "GIFGraphicControl.h"
 #include "GIFMessages.h"

@@ -1,7 +1,7 @@
 // The stored parts of a frame: reading and writing its blocks.
 #include "GIFFrameBase.h"
 
-#include "GIFException.h"
+#include "GIFError.h"
 #include "GIFGraphicControl.h"
 #include "GIFHeader.h"
 #include "GIFImageData.h"

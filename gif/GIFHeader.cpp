@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "GIFException.h"
+#include "GIFError.h"
 #include "GIFFrameBase.h"
 #include "GIFImageHost.h"
 #include "GIFMessages.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "GIFException.h"
+#include "GIFError.h"
 #include "GIFLZWEncoder.h"
 #include "GIFRLEEncoder.h"
 

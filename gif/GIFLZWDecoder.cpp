@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "GIFException.h"
+#include "GIFError.h"
 #include "GIFMessages.h"
 #include "GIFStreamIO.h"
 

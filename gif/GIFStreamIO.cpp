@@ -1,7 +1,7 @@
 // Byte-level helpers of the codec's block readers and writers.
 #include "GIFStreamIO.h"
 
-#include "GIFException.h"
+#include "GIFError.h"
 #include "GIFMessages.h"
 
 void WriteByte(TGIFStream& AStream, uint8_t AByte) {

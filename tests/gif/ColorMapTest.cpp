@@ -207,6 +207,29 @@ TEST_F(ColorMapTest, EntriesAreRedGreenBlueAndColoursRedInTheLowByte) {
   EXPECT_EQ(map.GetColor(1), 0x010203u);
 }
 
+TEST_F(ColorMapTest, PalettesComeInAndGoOut) {
+  TGIFColorMap& map = Frame({0}).ColorMap();
+  EXPECT_TRUE(map.ExportPalette().empty());
+
+  TPalette palette(300);
+  for (size_t i = 0; i < palette.size(); ++i)
+    palette[i] = TPaletteEntry{static_cast<uint8_t>(i), 2, 3, 0};
+  map.ImportPalette(palette);
+  ASSERT_EQ(map.Count(), 256);
+  EXPECT_EQ(map.GetColor(255), 0x0302FFu);
+
+  TPalette exported = map.ExportPalette();
+  ASSERT_EQ(exported.size(), 256u);
+  EXPECT_EQ(exported[7], (TPaletteEntry{7, 2, 3, 4}));
+
+  TBitmap bitmap(2, 2, 8);
+  bitmap.Palette() = {0x00102030, 0x00405060};
+  map.ImportDIB(bitmap);
+  ASSERT_EQ(map.Count(), 2);
+  EXPECT_EQ(map.Entry(1).Red, 0x40);
+  EXPECT_EQ(map.Entry(1).Blue, 0x60);
+}
+
 TEST_F(ColorMapTest, AssignCopiesEntriesCountAndSortFlag) {
   TGIFColorMap& source = Frame({0}).ColorMap();
   for (int i = 0; i < 20; ++i)
