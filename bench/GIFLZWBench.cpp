@@ -149,9 +149,9 @@ TBytes GiflibDecode(const TBytes& AFile) {
 }
 
 // The image data of a giflib file: behind the 13-byte screen, the 768-byte
-// table and the 10-byte image descriptor.
+// table and the 10-byte image descriptor, before the trailer.
 TBytes ImageDataOf(const TBytes& AFile) {
-  return TBytes(AFile.begin() + 13 + 768 + 10, AFile.end());
+  return TBytes(AFile.begin() + 13 + 768 + 10, AFile.end() - 1);
 }
 
 } // namespace
