@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+# Writes the seed corpora of the GIF fuzz targets: a few tiny pictures and
+# image-data streams, assembled here byte by byte.
+import os
+import sys
+
+here = os.path.dirname(os.path.abspath(__file__))
+
+
+def pack(min_code_size, codes, block=255):
+    """Image data holding the codes, widths grown as a decoder grows them."""
+    clear = 1 << min_code_size
+    width, next_free, first = min_code_size + 1, clear + 2, True
+    bits, count, out = 0, 0, bytearray()
+    for code in codes:
+        bits |= code << count
+        count += width
+        while count >= 8:
+            out.append(bits & 0xFF)
+            bits >>= 8
+            count -= 8
+        if code == clear:
+            width, next_free, first = min_code_size + 1, clear + 2, True
+        elif code != clear + 1:
+            if not first and next_free < 4096:
+                next_free += 1
+                if next_free == 1 << width and width < 12:
+                    width += 1
+            first = False
+    if count:
+        out.append(bits & 0xFF)
+    data = bytearray([min_code_size])
+    for i in range(0, len(out), block):
+        data.append(len(out[i:i + block]))
+        data += out[i:i + block]
+    return bytes(data + b"\0")
+
+
+def literals(min_code_size, pixels):
+    clear = 1 << min_code_size
+    return pack(min_code_size, [clear] + list(pixels) + [clear + 1])
+
+
+def word(value):
+    return bytes([value & 0xFF, value >> 8])
+
+
+def picture(version, width, height, table, frames):
+    bits = max(1, (len(table) - 1).bit_length())
+    data = b"GIF" + version + word(width) + word(height) + bytes([0x80 | (bits - 1), 0, 0])
+    data += b"".join(bytes(c) for c in table) + b"\0\0\0" * ((1 << bits) - len(table))
+    return data + b"".join(frames) + b";"
+
+
+def frame(width, height, pixels, packed=0, local=b"", extensions=b"", min_code_size=2):
+    return (extensions + b"," + word(0) + word(0) + word(width) + word(height) + bytes([packed]) +
+            local + literals(min_code_size, pixels))
+
+
+def write(target, name, data):
+    folder = os.path.join(here, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(data)
+
+
+bw = [(0, 0, 0), (255, 255, 255)]
+gce = b"!\xF9\x04\x05\x0A\x00\x01\x00"
+loop = b"!\xFF\x0BNETSCAPE2.0\x03\x01\x03\x00\x00"
+animexts = b"!\xFF\x0BANIMEXTS1.0\x03\x01\x00\x00\x00"
+unknown = b"!\xFF\x0BXMP DataXMP\x03abc\x01d\x00"
+comment = b"!\xFE\x05hello\x00"
+text = b"!\x01\x0C" + bytes(range(12)) + b"\x02hi\x00"
+
+write("gif_layout", "one-pixel.gif", picture(b"87a", 1, 1, bw, [frame(1, 1, [0])]))
+write("gif_layout", "extensions.gif", picture(b"89a", 4, 3, bw, [
+    frame(4, 3, [0, 1, 1, 0] * 3, extensions=loop + gce + comment + text + unknown),
+    frame(2, 2, [3, 2, 1, 0], packed=0x80 | 0x40 | 1, local=bytes(range(12)),
+          extensions=animexts + gce)]))
+write("gif_layout", "prefixed.gif",
+      b"\x20\0\0\0" + picture(b"89a", 2, 1, bw, [frame(2, 1, [1, 0])]))
+
+write("gif_lzw_decoder", "plain.bin", bytes([3, 0, 1, 0]) + literals(2, [0, 1, 2, 3] * 2))
+write("gif_lzw_decoder", "interlaced.bin",
+      bytes([1, 0, 4, 1]) + literals(4, range(10)))
+write("gif_lzw_decoder", "strings.bin",
+      bytes([5, 0, 0, 0]) + pack(2, [4, 1, 6, 7, 0, 1, 9, 5]))
+write("gif_lzw_decoder", "clears.bin",
+      bytes([7, 0, 0, 0]) + pack(2, [4, 4, 2, 3, 6, 4, 1, 6, 5], block=2))
+sys.exit(0)
