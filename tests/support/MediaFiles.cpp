@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -223,8 +224,9 @@ void TGraphDriver::Run(int AFileIndex, int APackets, bool AFinish) {
   TFramePtr frame(AV.av_frame_alloc());
   for (int n = 0; n < APackets; ++n) {
     const int read = AV.av_read_frame(file.Context.get(), packet.get());
-    if (read == AVERROR(EAGAIN)) {
+    if (read == AVERROR(EAGAIN)) { // a device with nothing queued yet
       --n;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
       continue;
     }
     if (read < 0) break;
