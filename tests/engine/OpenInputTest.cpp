@@ -5,6 +5,7 @@
 #include "FFEncode.h"
 #include "FFErrors.h"
 #include "FFmpegOpt.h"
+#include "FileNames.h"
 #include "LibAVForTests.h"
 #include "LogCapture.h"
 #include "MediaFiles.h"
@@ -183,6 +184,28 @@ TEST_F(OpenInput, TheEncoderAddsATaskOnlyForAnInputThatOpens) {
   EXPECT_EQ(encoder.AddTask(LavfiCaptureLike(), &options), 0) << encoder.LastErrMsg;
   EXPECT_EQ(encoder.Task(0)->InputCount(), 1);
   EXPECT_EQ(probed, std::vector<std::string>{"lavfi"}) << "the event runs before probing";
+}
+
+} // namespace
+
+namespace {
+
+// Names reach the libraries whole; still-image extensions mark the names the
+// libraries read as image sequences.
+TEST(FileNames, AreHandedOverWholeAndImageExtensionsAreKnown) {
+  const std::string longName = "/tmp/" + std::string(5000, 'x') + "/Fläche ünïcode.mp4";
+  EXPECT_EQ(FFmpegFileName(longName), longName) << "no length limit, no re-encoding";
+  EXPECT_THROW(FFmpegFileName(std::string("a\0b.mp4", 7)), Exception);
+  EXPECT_EQ(FFmpegToString("clip-ü.mkv"), "clip-ü.mkv");
+  struct TCase {
+    const char* Name;
+    AVCodecID Codec;
+  };
+  for (const TCase& c : {TCase{"frame%03d.png", AV_CODEC_ID_PNG}, TCase{"A.JPG", AV_CODEC_ID_MJPEG},
+                         TCase{"x.tif", AV_CODEC_ID_TIFF}, TCase{"x.xwd", AV_CODEC_ID_XWD},
+                         TCase{"movie.mp4", AV_CODEC_ID_NONE}, TCase{"noextension", AV_CODEC_ID_NONE},
+                         TCase{"dir.png/file", AV_CODEC_ID_NONE}})
+    EXPECT_EQ(GuessImage2Codec(c.Name), c.Codec) << c.Name;
 }
 
 } // namespace
