@@ -1,6 +1,6 @@
-// The task's files (see FFmpegOpt.h). Opening outputs and the transcode loop
-// are stages of their own; until they are part of the engine these seams
-// fail with a clear error rather than pretend to succeed.
+// The task's files (see FFmpegOpt.h). The transcode loop is a stage of its
+// own; until it is part of the engine its seam fails with a clear error
+// rather than pretend to succeed.
 #include "FFmpegOpt.h"
 
 #include "FFOptions.h"
@@ -57,17 +57,13 @@ int TCustomFFmpegOpt::AddInput(const std::string& AOptions, const std::string& A
   });
 }
 
-// The options are checked now, so that a bad option string is reported as
-// such; opening the file is the stage that is missing.
-int TCustomFFmpegOpt::AddOutput(const std::string& AOptions, bool, const std::string& AFileName,
-                                const std::string& APresets) {
+int TCustomFFmpegOpt::AddOutput(const std::string& AOptions, bool AJoin,
+                                const std::string& AFileName, const std::string& APresets) {
   return AnswerCode(*this, [&] {
     TFileOptions file(*this);
-    const int result = ParseOptions(file.Options, AOptions, AFileName, APresets);
-    if (result < 0) return result;
-    LastErrMsg =
-        "Cannot open output \"" + AFileName + "\": opening outputs is not available in this build";
-    return AVERROR(ENOSYS);
+    const int result = OpenOutputFile(file.Options, AOptions, AJoin, AFileName, APresets);
+    if (result >= 0) ++FOutputCount;
+    return result;
   });
 }
 

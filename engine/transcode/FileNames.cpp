@@ -5,7 +5,9 @@
 
 #include "Exception.h"
 
+#include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <strings.h>
 
 namespace {
@@ -62,4 +64,10 @@ std::string FFmpegFileName(const std::string& AName) {
 
 std::string FFmpegToString(const char* AName) {
   return AName ? AName : "";
+}
+
+void DeleteFileIfEmpty(const std::string& AName) {
+  struct stat info {};
+  if (stat(AName.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0)
+    std::remove(AName.c_str());
 }

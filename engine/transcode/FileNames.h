@@ -17,3 +17,7 @@ std::string FFmpegToString(const char* AName);
 // regard to case), or AV_CODEC_ID_NONE: such names are image-sequence
 // patterns to the libraries.
 AVCodecID GuessImage2Codec(const char* AName);
+
+// Removes AName when it is a regular file of 0 bytes (an output that received
+// nothing); anything else stays.
+void DeleteFileIfEmpty(const std::string& AName);

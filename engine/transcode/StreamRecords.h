@@ -73,7 +73,9 @@ struct TInputStream {
 };
 
 struct TOutputFile {
-  TFormatContextPtr Context;
+  // The muxer; the files of later join parts share the first part's.
+  std::shared_ptr<AVFormatContext> Context;
+  std::string FileName;
   TDictionary Options; // the format options given for this output
   int FirstStreamIndex = 0;
   int64_t RecordingTime = INT64_MAX;
@@ -103,6 +105,13 @@ struct TOutputStream {
   std::string ForcedKeyFramesText;
   std::vector<int> AudioChannelsMap; // input channel of each output channel, -1 muted
   std::string LogFilePrefix;
+  // "bsf": the bitstream filters to run on every packet, in order ("a,b"),
+  // made into one chain when the encoder opens.
+  std::string BitstreamFilters;
+  std::shared_ptr<AVBSFContext> BitstreamFilterChain;
+  int Pass = 0;                          // "pass": bit 0 first pass, bit 1 second
+  int64_t ForcedKeyFramesCount = 0;
+  std::vector<int64_t> ForcedKeyFrames;  // times in the encoder's time base, sorted
   TOutputFilter* Filter = nullptr;
   std::string AvFilter; // the filter description: "filter", or "null" / "anull"
   int64_t SwsFlags = 0;

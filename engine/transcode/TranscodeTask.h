@@ -35,6 +35,15 @@ public:
   // The largest duration of the opened inputs less their "ss" start time;
   // 0 while none is known.
   int64_t LongestInputDuration = 0;
+  // The largest "t" of the outputs; 0 while none is given.
+  int64_t LongestOutputDuration = 0;
+  // Join: the inputs are written one after another into one output. Part k
+  // owns output streams k x JoinedStreamCount .. k x JoinedStreamCount +
+  // JoinedStreamCount - 1, and every part writes into output 0's muxer.
+  bool JoinMode = false;
+  int JoinedStreamCount = 0;
+  // The joined inputs' summed duration; -1 when unknown.
+  int64_t TotalDuration = -1;
 
   // ---- Opening an input ----
   // Parses AOptionText and APresets into AOptions (for "input file") and
@@ -44,6 +53,33 @@ public:
   // an option left unused in strict mode).
   int OpenInputFile(TOptionsContext& AOptions, const std::string& AOptionText,
                     const std::string& AFileName, const std::string& APresets);
+
+  // ---- Opening an output ----
+  // Parses AOptionText and APresets into AOptions (for "output file"),
+  // creates the output with its streams, encoders and metadata and opens the
+  // file; with AJoin and several inputs, every further input becomes a part
+  // of it. Answers the new output's index, or a negative AVERROR code with
+  // LastErrMsg set. A failed output leaves nothing behind: no records, no
+  // file, the task as it was. Raises FFmpegException for the fatal option
+  // errors (an unknown encoder, a bad size...), also after undoing.
+  int OpenOutputFile(TOptionsContext& AOptions, const std::string& AOptionText, bool AJoin,
+                     const std::string& AFileName, const std::string& APresets);
+  // A new output stream of AType in AContext, fed from input stream
+  // ASourceIndex (-1: none); appended to OutputStreams. Fatal errors raise.
+  TOutputStream& NewOutputStream(TOptionsContext& AOptions, AVFormatContext* AContext,
+                                 AVMediaType AType, int ASourceIndex);
+  // Binds a complex graph's pending output to a new output stream.
+  void InitOutputFilter(TOutputFilter& AFilter, TOptionsContext& AOptions,
+                        AVFormatContext* AContext);
+  // Copies AInput's chapters that fall into AOutput's time into it; 0 or
+  // AVERROR(ENOMEM).
+  int CopyChapters(const TInputFile& AInput, TOutputFile& AOutput, bool ACopyMetadata);
+  // Joins: a part for every further input; 0, or -1 with LastErrMsg set and
+  // every output of the task removed.
+  int JoinInputs(TOptionsContext& AOptions);
+  int AddJoinedOutput(TOptionsContext& AOptions, int AInputIndex);
+  TOutputStream* FindUnboundOutputStream(AVMediaType AType);
+  void FreeOutputStreams() { OutputStreams.clear(); }
 
   // ---- Filter graphs ----
   // A simple graph from AIst to AOst, appended to FilterGraphs.
@@ -72,6 +108,15 @@ protected:
   virtual void DoBeforeFindStreamInfo(AVFormatContext* /*AContext*/) {}
 
 private:
+  TOutputStream& NewVideoStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);
+  TOutputStream& NewAudioStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);
+  TOutputStream& NewSubtitleStream(TOptionsContext& AOptions, AVFormatContext* AContext,
+                                   int ASource);
+  void ChooseEncoder(TOptionsContext& AOptions, AVFormatContext* AContext, TOutputStream& AOst);
+  int ChooseStreams(TOptionsContext& AOptions, AVFormatContext* AContext, bool AJoin,
+                    const bool AGraphTypes[AVMEDIA_TYPE_NB]);
+  int AddAttachments(TOptionsContext& AOptions, AVFormatContext* AContext);
+  int ApplyMetadata(TOptionsContext& AOptions, TOutputFile& AOutput);
   void AddInputStreams(TOptionsContext& AOptions, AVFormatContext* AContext, int AFileIndex);
   void BindComplexInput(TFilterGraph& AGraph, AVFilterInOut* AIn);
   int ConfigureInputFilter(TFilterGraph& AGraph, TInputFilter& AFilter, AVFilterInOut* AIn);

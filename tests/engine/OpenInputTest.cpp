@@ -86,22 +86,22 @@ INSTANTIATE_TEST_SUITE_P(
     Files, OpenInputFiles,
     testing::Values(
         TFileCase{"mp4",
-                  {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC},
+                  MediaSpec("mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC),
                   {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO},
                   {AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC}},
         TFileCase{"mkv",
-                  {"matroska", AV_CODEC_ID_FFV1, AV_CODEC_ID_PCM_S16LE},
+                  MediaSpec("matroska", AV_CODEC_ID_FFV1, AV_CODEC_ID_PCM_S16LE),
                   {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO},
                   {AV_CODEC_ID_FFV1, AV_CODEC_ID_PCM_S16LE}},
         TFileCase{"wav",
-                  {"wav", AV_CODEC_ID_NONE, AV_CODEC_ID_PCM_S16LE},
+                  MediaSpec("wav", AV_CODEC_ID_NONE, AV_CODEC_ID_PCM_S16LE),
                   {AVMEDIA_TYPE_AUDIO},
                   {AV_CODEC_ID_PCM_S16LE}}),
     [](const testing::TestParamInfo<TFileCase>& AInfo) { return std::string(AInfo.param.Name); });
 
 TEST_F(OpenInput, AStartTimeSeeksPastTheFilesOwnStartAndOffsetsTheTimeStamps) {
   const std::string file = Folder.File("late.mkv");
-  TMediaSpec spec{"matroska", AV_CODEC_ID_MPEG4};
+  TMediaSpec spec = MediaSpec("matroska", AV_CODEC_ID_MPEG4);
   spec.Seconds = 10;
   spec.StartTime = 1400000;
   WriteMediaFile(file, spec);
@@ -124,7 +124,7 @@ TEST_F(OpenInput, AStartTimeSeeksPastTheFilesOwnStartAndOffsetsTheTimeStamps) {
 
 TEST_F(OpenInput, ACodecTagIsANumberOrUpToFourCharacters) {
   const std::string file = Folder.File("tagged.mkv");
-  WriteMediaFile(file, {"matroska", AV_CODEC_ID_MPEG4});
+  WriteMediaFile(file, MediaSpec("matroska", AV_CODEC_ID_MPEG4));
   struct TCase {
     const char* Tag;
     uint32_t Expected;

@@ -120,6 +120,18 @@ void WriteMediaFile(const std::string& AFileName, const TMediaSpec& ASpec) {
   std::vector<TEncoderStream> streams;
   if (ASpec.Video != AV_CODEC_ID_NONE) streams.push_back(AddStream(raw, ASpec.Video, ASpec));
   if (ASpec.Audio != AV_CODEC_ID_NONE) streams.push_back(AddStream(raw, ASpec.Audio, ASpec));
+  for (size_t i = 0; i < ASpec.Chapters.size(); ++i) {
+    auto* chapter = static_cast<AVChapter*>(AV.av_mallocz(sizeof(AVChapter)));
+    chapter->id = static_cast<int64_t>(i);
+    chapter->time_base = AVRational{1, 1000};
+    chapter->start = ASpec.Chapters[i].first / 1000;
+    chapter->end = ASpec.Chapters[i].second / 1000;
+    AV.av_dict_set(&chapter->metadata, "title", ("chapter " + std::to_string(i)).c_str(), 0);
+    raw->chapters = static_cast<AVChapter**>(
+        AV.av_realloc_array(raw->chapters, raw->nb_chapters + 1, sizeof(AVChapter*)));
+    raw->chapters[raw->nb_chapters++] = chapter;
+  }
+  if (ASpec.Title) AV.av_dict_set(&raw->metadata, "title", ASpec.Title, 0);
   Check(AV.avio_open2(&raw->pb, AFileName.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), "open");
   Check(AV.avformat_write_header(raw, nullptr), "header");
 

@@ -21,7 +21,20 @@ struct TMediaSpec {
   int Channels = 2;
   int64_t StartTime = 0; // microseconds added to every time stamp
   int GopSize = 15;
+  // Chapters [start, end) in microseconds, titled "chapter N".
+  std::vector<std::pair<int64_t, int64_t>> Chapters;
+  // Global metadata "title".
+  const char* Title = nullptr;
 };
+
+inline TMediaSpec MediaSpec(const char* AMuxer, AVCodecID AVideo,
+                            AVCodecID AAudio = AV_CODEC_ID_NONE) {
+  TMediaSpec spec;
+  spec.Muxer = AMuxer;
+  spec.Video = AVideo;
+  spec.Audio = AAudio;
+  return spec;
+}
 
 // Writes AFileName as ASpec says; raises std::runtime_error on failure.
 void WriteMediaFile(const std::string& AFileName, const TMediaSpec& ASpec);
