@@ -38,17 +38,18 @@ public:
 
   int64_t BufferedBytes() const;
   size_t Count() const;
-  // The drop test of a video frame about to be copied and queued (takes the
-  // lock); a frame it refuses costs no copy.
+  // The drop test of a video frame about to be grabbed and queued (takes
+  // the lock); a frame it refuses costs no grab.
   bool ShouldDropFrame();
   // The drop test of a sound buffer: only a full queue refuses it, so that
   // sound is bounded too while nobody reads.
   bool ShouldDropSound();
+  // The message of a dropped frame, AFullness percent full.
+  void LogDrop(uint64_t AFullness) const;
 
 private:
   // Fullness in percent of the limit, with the lock held.
   uint64_t Fullness() const;
-  void LogDrop(uint64_t AFullness) const;
 
   void* FLogContext;
   mutable std::mutex FLock; // FPackets, FBufferedBytes, FDropCounter
