@@ -4,8 +4,8 @@
 // rule that bounds the queue while nobody reads it.
 #pragma once
 
+#include "FutexEvent.h"
 #include "LibAVOwners.h"
-#include "ManualResetEvent.h"
 
 #include <chrono>
 #include <cstdint>
@@ -57,5 +57,5 @@ private:
   int64_t FBufferedBytes = 0;
   uint32_t FDropCounter = 0;
   uint64_t FLimit = kDefaultMaxPictureBuffer * 10;
-  TManualResetEvent FPacketEvent;
+  TFutexEvent FPacketEvent; // set for every packet: the cheapest event there is
 };

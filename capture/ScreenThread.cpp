@@ -4,8 +4,6 @@
 #include "CaptureDevice.h"
 #include "ScreenSource.h"
 
-#include <chrono>
-
 namespace {
 constexpr int64_t kMicroseconds = 1000000;
 // The step of the waits while paused.
@@ -47,7 +45,7 @@ void TScreenThread::Start() {
 }
 
 void TScreenThread::Terminate() {
-  FTerminated.Set();
+  FSleep.Interrupt();
   FWakeup.Set();
   if (FDevice.Screen) FDevice.Screen->Interrupt();
   FThread.Join();
@@ -58,16 +56,13 @@ TGrabStats TScreenThread::GrabStats() const {
 }
 
 bool TScreenThread::Sleep(int64_t AMicroseconds) {
-  // Rounded up, so that a wait never ends before its time and spins.
-  const auto wait =
-      std::chrono::ceil<std::chrono::milliseconds>(std::chrono::microseconds(AMicroseconds));
-  return !FTerminated.WaitFor(wait);
+  return FSleep.SleepFor(AMicroseconds);
 }
 
 bool TScreenThread::WaitUntil(int64_t ATime) {
   TScreenSource& screen = *FDevice.Screen;
   for (int64_t delay = ATime - CaptureClock(); delay > 0; delay = ATime - CaptureClock()) {
-    if (FTerminated.IsSet()) return false;
+    if (FSleep.IsInterrupted()) return false;
     // A spare buffer is made ready only in time that no frame is due in, a
     // band at a time, so that it never holds up a grab.
     if (screen.HasSpareWork() && delay > 2 * screen.SpareStepTime() + kSpareMargin) {
@@ -81,7 +76,7 @@ bool TScreenThread::WaitUntil(int64_t ATime) {
 
 void TScreenThread::Execute() {
   FWakeup.Wait(); // released by the first read_packet call
-  while (!FTerminated.IsSet() && !FDevice.Stopped) {
+  while (!FSleep.IsInterrupted() && !FDevice.Stopped) {
     if (FDevice.IsPaused()) {
       if (!Sleep(kIdleStep)) return;
       continue;
@@ -117,7 +112,7 @@ void TScreenThread::GrabFrame() {
       screen.AcquireBuffer(FSchedule.IsStarted() ? FSchedule.Due() : CaptureClock());
   if (!buffer) {
     // Every buffer the limit allows is queued or still held by the reader.
-    if (!FTerminated.IsSet() && !FDevice.Stopped) FDevice.Queue.LogDrop(100);
+    if (!FSleep.IsInterrupted() && !FDevice.Stopped) FDevice.Queue.LogDrop(100);
     return;
   }
   const int64_t began = CaptureClock();

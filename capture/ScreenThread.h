@@ -5,6 +5,7 @@
 // that, and a grab that takes long (a busy server) makes it no later.
 #pragma once
 
+#include "InterruptibleSleep.h"
 #include "LibAV.h"
 #include "ManualResetEvent.h"
 #include "Thread.h"
@@ -71,8 +72,8 @@ private:
 
   TGdiCaptureDevice& FDevice;
   TFrameSchedule FSchedule;
-  TManualResetEvent FTerminated;
-  TManualResetEvent FWakeup; // started, or asked to terminate
+  TInterruptibleSleep FSleep; // interrupted: asked to terminate
+  TManualResetEvent FWakeup;  // started, or asked to terminate
   std::atomic<int64_t> FGrabCount{0}, FGrabTotal{0}, FGrabWorst{0}, FGrabFirst{0};
   TWorkerThread FThread;
 };
