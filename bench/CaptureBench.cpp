@@ -11,6 +11,7 @@
 #include "CaptureDevice.h"
 #include "FFLoad.h"
 #include "GDICapture.h"
+#include "ScreenSource.h"
 #include "ScreenThread.h"
 #include "XvfbServer.h"
 
@@ -90,6 +91,7 @@ struct TRun {
   int DroppedFrames = 0;
   int64_t LostFrames = 0;
   TGrabStats Grabs;
+  int Buffers = 0; // frame buffers the device made (ours)
   double Seconds = 0, ProcessCpu = 0, ServerCpu = 0;
   double CpuPerSecond() const { return Seconds > 0 ? ProcessCpu / Seconds : 0; }
 };
@@ -177,6 +179,7 @@ bool Record(const std::string& ADevice, int ARate, const char* AFlags, pid_t ASe
   if (ours) {
     const auto* device = static_cast<const TGdiCaptureContext*>(context->priv_data)->Device;
     if (device && device->ScreenThread) ARun.Grabs = device->ScreenThread->GrabStats();
+    if (device && device->Screen) ARun.Buffers = device->Screen->PoolCounts().Total;
   }
   AV.av_packet_free(&packet);
   AV.avformat_close_input(&context);
@@ -194,9 +197,9 @@ void PrintRun(const TRun& ARun) {
               ARun.DroppedFrames, static_cast<long long>(ARun.LostFrames), ARun.CpuPerSecond(),
               ARun.ServerCpu / ARun.Seconds);
   if (ARun.Grabs.Count)
-    std::printf("  grab %.2f/%.2f/%.2f ms",
+    std::printf("  grab %.2f/%.2f/%.2f ms, %d buffers",
                 static_cast<double>(ARun.Grabs.FirstMicroseconds) / 1000, mean,
-                static_cast<double>(ARun.Grabs.WorstMicroseconds) / 1000);
+                static_cast<double>(ARun.Grabs.WorstMicroseconds) / 1000, ARun.Buffers);
   std::printf("\n");
 }
 
@@ -263,6 +266,6 @@ int main() {
         ratio(pair.Ours.ServerCpu / pair.Ours.Seconds, pair.Peer.ServerCpu / pair.Peer.Seconds));
   }
   std::printf("skipped: slots of the first second's frame grid that no packet's stamp fell in;\n"
-              "grab: first/mean/worst time of one grab (ours)\n");
+              "grab: first/mean/worst time of one grab, and the frame buffers made (ours)\n");
   return 0;
 }
