@@ -190,9 +190,13 @@ void TScreenSource::Warm(TFrameBuffer& ABuffer, int ARows) {
     const int rows = std::min({ARows, FHeight - ABuffer.WarmRows, FConnection.ScreenHeight()});
     const int64_t began = CaptureClock();
     const size_t offset = static_cast<size_t>(ABuffer.WarmRows) * static_cast<size_t>(FStride);
-    // Both sides: our mapping in one call, the server's by a grab into it.
+    // Both sides at once: the server's by a grab into it, and meanwhile
+    // our mapping in one call.
+    const auto grab = ABuffer.Image.StartGrab(FConnection.Root(), 0, 0, width, rows,
+                                              static_cast<uint32_t>(offset));
+    FConnection.Flush();
     ABuffer.Image.Populate(offset, static_cast<size_t>(rows) * static_cast<size_t>(FStride));
-    ABuffer.Image.Grab(FConnection.Root(), 0, 0, width, rows, static_cast<uint32_t>(offset));
+    ABuffer.Image.FinishGrab(grab);
     FWarmRowTime = std::max<int64_t>((CaptureClock() - began) / rows, 1);
     ABuffer.WarmRows += rows;
     ARows -= rows;

@@ -11,10 +11,9 @@ bool HasExtension(xcb_connection_t* AConnection, xcb_extension_t* AExtension) {
 }
 
 // Pixmaps over shared memory, in the Z layout the grabs use.
-bool HasSharedPixmaps(xcb_connection_t* AConnection) {
-  if (!HasExtension(AConnection, &xcb_shm_id)) return false;
+bool HasSharedPixmaps(xcb_connection_t* AConnection, xcb_shm_query_version_cookie_t ACookie) {
   TXPtr<xcb_shm_query_version_reply_t> version(
-      xcb_shm_query_version_reply(AConnection, xcb_shm_query_version(AConnection), nullptr));
+      xcb_shm_query_version_reply(AConnection, ACookie, nullptr));
   return version && version->shared_pixmaps && version->pixmap_format == XCB_IMAGE_FORMAT_Z_PIXMAP;
 }
 
@@ -39,17 +38,21 @@ bool IsArgb32(const xcb_render_pictforminfo_t& AFormat) {
 bool TRenderGrab::Open(xcb_connection_t* AConnection, xcb_window_t ASource,
                        xcb_visualid_t AVisual) {
   Close();
-  if (!HasExtension(AConnection, &xcb_render_id) || !HasSharedPixmaps(AConnection) ||
+  if (!HasExtension(AConnection, &xcb_render_id) || !HasExtension(AConnection, &xcb_shm_id) ||
       !HasPixmapDepth32(AConnection))
     return false;
-  // The version is asked first: servers may refuse a client that skips it.
-  TXPtr<xcb_render_query_version_reply_t> version(xcb_render_query_version_reply(
-      AConnection,
-      xcb_render_query_version(AConnection, XCB_RENDER_MAJOR_VERSION, XCB_RENDER_MINOR_VERSION),
-      nullptr));
-  TXPtr<xcb_render_query_pict_formats_reply_t> formats(xcb_render_query_pict_formats_reply(
-      AConnection, xcb_render_query_pict_formats(AConnection), nullptr));
-  if (!version || !formats) return false;
+  // All asked at once, and one wait for the three. The rendering version is
+  // asked before the formats: servers may refuse a client that skips it.
+  const auto shmVersion = xcb_shm_query_version(AConnection);
+  const auto renderVersion =
+      xcb_render_query_version(AConnection, XCB_RENDER_MAJOR_VERSION, XCB_RENDER_MINOR_VERSION);
+  const auto formatsAsked = xcb_render_query_pict_formats(AConnection);
+  const bool sharedPixmaps = HasSharedPixmaps(AConnection, shmVersion);
+  TXPtr<xcb_render_query_version_reply_t> version(
+      xcb_render_query_version_reply(AConnection, renderVersion, nullptr));
+  TXPtr<xcb_render_query_pict_formats_reply_t> formats(
+      xcb_render_query_pict_formats_reply(AConnection, formatsAsked, nullptr));
+  if (!sharedPixmaps || !version || !formats) return false;
 
   xcb_render_pictformat_t target = XCB_NONE, source = XCB_NONE;
   for (auto it = xcb_render_query_pict_formats_formats_iterator(formats.get()); it.rem;

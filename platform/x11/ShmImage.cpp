@@ -80,13 +80,21 @@ void TShmImage::Release() {
 int TShmImage::Grab(xcb_drawable_t ADrawable, int AX, int AY, int AWidth, int AHeight,
                     uint32_t AOffset) {
   if (!FConnection) return -1;
+  return FinishGrab(StartGrab(ADrawable, AX, AY, AWidth, AHeight, AOffset));
+}
+
+xcb_shm_get_image_cookie_t TShmImage::StartGrab(xcb_drawable_t ADrawable, int AX, int AY,
+                                                int AWidth, int AHeight, uint32_t AOffset) {
+  return xcb_shm_get_image(FConnection, ADrawable, static_cast<int16_t>(AX),
+                           static_cast<int16_t>(AY), static_cast<uint16_t>(AWidth),
+                           static_cast<uint16_t>(AHeight), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, FSegment,
+                           AOffset);
+}
+
+int TShmImage::FinishGrab(xcb_shm_get_image_cookie_t ACookie) {
+  if (!FConnection) return -1;
   xcb_generic_error_t* rawError = nullptr;
-  TXPtr<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-      FConnection,
-      xcb_shm_get_image(FConnection, ADrawable, static_cast<int16_t>(AX), static_cast<int16_t>(AY),
-                        static_cast<uint16_t>(AWidth), static_cast<uint16_t>(AHeight), ~0u,
-                        XCB_IMAGE_FORMAT_Z_PIXMAP, FSegment, AOffset),
-      &rawError));
+  TXPtr<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(FConnection, ACookie, &rawError));
   TXPtr<xcb_generic_error_t> error(rawError);
   if (reply) return 0;
   return error ? error->error_code : -1;

@@ -35,6 +35,10 @@ public:
   // Grabs the rectangle of ADrawable (ZPixmap, all planes) into the segment
   // at AOffset, in rows of the rectangle's own width; 0 or the X error code.
   int Grab(xcb_drawable_t ADrawable, int AX, int AY, int AWidth, int AHeight, uint32_t AOffset = 0);
+  // The same in two halves, for work to be done while the server grabs.
+  xcb_shm_get_image_cookie_t StartGrab(xcb_drawable_t ADrawable, int AX, int AY, int AWidth,
+                                       int AHeight, uint32_t AOffset = 0);
+  int FinishGrab(xcb_shm_get_image_cookie_t ACookie);
   uint8_t* Data() const { return FAddress; }
   size_t Size() const { return FSize; }
   // Maps the pages of ALength bytes from AOffset into this process in one
