@@ -8,8 +8,10 @@ namespace {
 constexpr int64_t kMicroseconds = 1000000;
 // The step of the waits while paused.
 constexpr int64_t kIdleStep = 10000;
-// What a step of making a spare buffer ready leaves free before a frame is due.
-constexpr int64_t kSpareMargin = 1000;
+// A step of making a spare buffer ready is taken only when the next frame is
+// due in more than three times what the last step took and this margin: a
+// loaded machine makes a step take longer than it did.
+constexpr int64_t kSpareMargin = 2000;
 } // namespace
 
 TFrameSchedule::TFrameSchedule(AVRational AFrameRate) : FFrameRate(AFrameRate) {
@@ -65,7 +67,7 @@ bool TScreenThread::WaitUntil(int64_t ATime) {
     if (FSleep.IsInterrupted()) return false;
     // A spare buffer is made ready only in time that no frame is due in, a
     // band at a time, so that it never holds up a grab.
-    if (screen.HasSpareWork() && delay > 2 * screen.SpareStepTime() + kSpareMargin) {
+    if (screen.HasSpareWork() && delay > 3 * screen.SpareStepTime() + kSpareMargin) {
       screen.PrepareSpare();
       continue;
     }
