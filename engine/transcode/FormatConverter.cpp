@@ -2,6 +2,7 @@
 #include "FormatConverter.h"
 
 #include "Exception.h"
+#include "FFErrors.h"
 #include "FFText.h"
 
 #include <algorithm>
@@ -132,7 +133,8 @@ bool TFormatConverter::PictureToBitmap(uint8_t* const AData[], const int ALineSi
     if (!context) return Fail("Cannot initialize the toRGB conversion context");
     uint8_t* const dest[4] = {FBuffer.get(), nullptr, nullptr, nullptr};
     const int destLineSize[4] = {stride, 0, 0, 0};
-    AV.sws_scale(context, AData, ALineSize, 0, AHeight, dest, destLineSize);
+    const int scaled = AV.sws_scale(context, AData, ALineSize, 0, AHeight, dest, destLineSize);
+    if (scaled < 0) return Fail(ErrorToString("Cannot convert the picture", scaled));
     std::copy(std::begin(dest), std::end(dest), FCurrentData);
     std::copy(std::begin(destLineSize), std::end(destLineSize), FCurrentLineSize);
   } else {
@@ -199,6 +201,11 @@ bool TFormatConverter::BitmapToPicture(uint8_t* const ADest[], const int ALineSi
     FLastError = "Cannot initialize the fromRGB conversion context";
     return false;
   }
-  AV.sws_scale(context, FCurrentData, FCurrentLineSize, 0, AHeight, ADest, ALineSize);
+  const int scaled =
+      AV.sws_scale(context, FCurrentData, FCurrentLineSize, 0, AHeight, ADest, ALineSize);
+  if (scaled < 0) {
+    FLastError = ErrorToString("Cannot convert the picture", scaled);
+    return false;
+  }
   return true;
 }
