@@ -56,8 +56,8 @@ int main() {
   if (!mkdtemp(pattern)) return 1;
   const std::string folder = pattern;
 
-  std::printf("%-30s %10s %10s %8s %10s %8s %8s %10s\n", "input", "bytes", "ours", "ms",
-              "gifsicle", "ms", "ratio", "time ratio");
+  std::printf("%-30s %10s %10s %8s %10s %8s %8s %10s\n", "input", "bytes", "ours", "ms", "gifsicle",
+              "ms", "ratio", "time ratio");
   for (const TInput& input : Inputs) {
     const std::string in = folder + "/in.gif";
     std::vector<char> command(1024);
