@@ -42,7 +42,10 @@ void TGdiCaptureDevice::LogObjectCounts() const {
 }
 
 int TGdiCaptureDevice::ReadPacket(AVPacket* APacket) {
-  if (!Started.exchange(true)) LogObjectCounts();
+  if (!Started.exchange(true)) {
+    LogObjectCounts();
+    if (ScreenThread) ScreenThread->NotifyStarted();
+  }
   if (Stopped) return StoppedResult();
   for (;;) {
     if (Queue.Take(APacket)) return APacket->size;
@@ -62,9 +65,11 @@ void TGdiCaptureDevice::Close() {
   Stopped = true;
   // The label's thread and the grab thread read the screen source, and the
   // wave-in reader appends to the queue: all of them end before their data.
+  // The queued frames go back to their pool before the screen source ends
+  // it; frames the reader still holds outlive it.
   FrameForm.reset();
   ScreenThread.reset();
   Wave.reset();
-  Screen.reset();
   Queue.Clear();
+  Screen.reset();
 }

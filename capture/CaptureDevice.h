@@ -33,8 +33,9 @@ public:
   // 0 until the first read_packet call, then 1: releases the grab thread and
   // lets the wave-in data be kept.
   std::atomic<bool> Started{false};
-  // Clock value of the first frame (or, without video, of the first sound
-  // buffer); 0 = not yet. Set once by whichever producer is first.
+  // Clock value of the start of the first frame's grab (or, without video,
+  // of the first sound buffer); 0 = not yet. Set once by whichever producer
+  // is first.
   std::atomic<int64_t> StartTime{0};
   // Set once the device closes or a producer fails; ErrorCode is written first.
   std::atomic<bool> Stopped{false};

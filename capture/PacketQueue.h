@@ -4,8 +4,8 @@
 // rule that bounds the queue while nobody reads it.
 #pragma once
 
+#include "FutexEvent.h"
 #include "LibAVOwners.h"
-#include "ManualResetEvent.h"
 
 #include <chrono>
 #include <cstdint>
@@ -38,17 +38,18 @@ public:
 
   int64_t BufferedBytes() const;
   size_t Count() const;
-  // The drop test of a video frame about to be copied and queued (takes the
-  // lock); a frame it refuses costs no copy.
+  // The drop test of a video frame about to be grabbed and queued (takes
+  // the lock); a frame it refuses costs no grab.
   bool ShouldDropFrame();
   // The drop test of a sound buffer: only a full queue refuses it, so that
   // sound is bounded too while nobody reads.
   bool ShouldDropSound();
+  // The message of a dropped frame, AFullness percent full.
+  void LogDrop(uint64_t AFullness) const;
 
 private:
   // Fullness in percent of the limit, with the lock held.
   uint64_t Fullness() const;
-  void LogDrop(uint64_t AFullness) const;
 
   void* FLogContext;
   mutable std::mutex FLock; // FPackets, FBufferedBytes, FDropCounter
@@ -56,5 +57,5 @@ private:
   int64_t FBufferedBytes = 0;
   uint32_t FDropCounter = 0;
   uint64_t FLimit = kDefaultMaxPictureBuffer * 10;
-  TManualResetEvent FPacketEvent;
+  TFutexEvent FPacketEvent; // set for every packet: the cheapest event there is
 };

@@ -1,12 +1,19 @@
 // The screen side of the device (see ScreenSource.h).
 #include "ScreenSource.h"
 
+#include "CaptureDevice.h"
 #include "WindowGeometry.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace {
+
+// A band of warm-up: about this many bytes a step, so that one step fits
+// well in the idle time between two frames.
+constexpr int kBandBytes = 1 << 19;
 
 // The frame format of an X pixel layout; AV_PIX_FMT_NONE when unsupported.
 AVPixelFormat PixelFormatOf(const TXPixelLayout& ALayout) {
@@ -19,15 +26,29 @@ AVPixelFormat PixelFormatOf(const TXPixelLayout& ALayout) {
   case 24:
     return AV_PIX_FMT_BGR24;
   case 32:
-    // B, G, R and an unused byte: the copy sets that byte to 255 as well, so
-    // that no reader takes the frame for a transparent one.
+    // B, G, R and an unused byte, which is 255 as well: readers of raw
+    // 32-bit video take it for alpha, and a frame must not come out clear.
     return AV_PIX_FMT_BGR0;
   default:
     return AV_PIX_FMT_NONE;
   }
 }
 
+constexpr uint32_t kOpaque = 0xff000000u;
+
+void SetOpaque(uint8_t* AFrom, size_t ABytes) {
+  auto* pixels = reinterpret_cast<uint32_t*>(AFrom);
+  for (size_t i = 0, count = ABytes / 4; i < count; ++i)
+    pixels[i] |= kOpaque;
+}
+
 } // namespace
+
+TScreenSource::~TScreenSource() {
+  FWarming = nullptr; // taken from the pool, which destroys it
+  FPool.Close([this](TFrameBuffer& ABuffer) { EndServerSide(ABuffer); });
+  FRender.Close();
+}
 
 int TScreenSource::Open(const TScreenRequest& ARequest) {
   FRequest = ARequest;
@@ -45,23 +66,35 @@ int TScreenSource::Open(const TScreenRequest& ARequest) {
   }
   FStride = FLayout.Stride(FWidth);
   FFrameBytes = FStride * FHeight;
-  FVisible = {0, 0, FWidth, FHeight};
+  FPixelFormat = PixelFormatOf(FLayout);
+  FOpaque = FPixelFormat == AV_PIX_FMT_BGR0;
+  // As many frames as the queue may hold, and the one being grabbed.
+  const uint64_t queued = (ARequest.BufferBytes + FFrameBytes - 1) / FFrameBytes;
+  FPool.SetBound(static_cast<int>(std::clamp<uint64_t>(queued + 1, 2, kMaxFrameBuffers)));
+  if (CanComposite()) FRender.Open(FConnection.Get(), FConnection.Root(), FConnection.RootVisual());
+
+  // The first buffer is ready before the first frame: the server's first
+  // write into fresh memory is many times slower than the later ones.
+  std::unique_ptr<TFrameBuffer> first;
   std::string step;
-  if (const int error = FImage.Create(FConnection.Get(), static_cast<size_t>(FFrameBytes), step)) {
+  if (const int error = NewBuffer(first, step)) {
     AV.av_log(FOwner, AV_LOG_ERROR, "CreateCompatibleBitmap() error %li\n",
               static_cast<long>(error));
     return AVERROR(EIO);
   }
+  Warm(*first, FHeight);
+  FPool.PutBack(FPool.Add(std::move(first)));
   AV.av_log(FOwner, AV_LOG_DEBUG,
             "Using Bitmap type %li, size %lix%lix%i, %i planes of width %li bytes\n", 0L,
             static_cast<long>(FWidth), static_cast<long>(FHeight), FLayout.BitsPerPixel, 1,
             static_cast<long>(FStride));
-  FPixelFormat = PixelFormatOf(FLayout);
   if (FPixelFormat == AV_PIX_FMT_NONE) {
     AV.av_log(FOwner, AV_LOG_ERROR, "image depth %i not supported ... aborting\n",
               FLayout.BitsPerPixel);
     return AVERROR(EIO);
   }
+  AV.av_log(FOwner, AV_LOG_DEBUG, "Frames %s into up to %d shared buffers\n",
+            FRender.IsOpen() ? "composited opaque by the X server" : "grabbed", FPool.Bound());
   if (FDrawCursor) FCursorInit = InitCursorImages(FConnection.Get());
   return 0;
 }
@@ -113,20 +146,130 @@ int TScreenSource::CheckRegion(int ASourceWidth, int ASourceHeight) {
   return 0;
 }
 
+bool TScreenSource::CanComposite() const {
+  // The server's composite gives B, G, R, A in rows of width x 4 bytes; a
+  // window is grabbed directly instead, where X itself tells when it is
+  // partly off the screen.
+  return FDrawable == FConnection.Root() && FOpaque && FLayout.RedMask == 0xff0000 &&
+         FLayout.GreenMask == 0xff00 && FLayout.BlueMask == 0xff && FStride == FWidth * 4;
+}
+
 int TScreenSource::ResourceCount() const {
-  return FImage.IsCreated() ? 1 : 0;
+  return FPool.Counts().Total;
 }
 
-int TScreenSource::Grab() {
-  const int error = FImage.Grab(FDrawable, FRequest.OffsetX, FRequest.OffsetY, FWidth, FHeight);
-  if (error == 0) FVisible = {0, 0, FWidth, FHeight};
-  // X answers BadMatch for a rectangle that is not wholly on the screen and
-  // within its window; a window that is dragged over the edge must not end
-  // the recording.
-  return error == XCB_MATCH ? GrabVisiblePart() : error;
+int TScreenSource::NewBuffer(std::unique_ptr<TFrameBuffer>& ABuffer, std::string& AStep) {
+  const int64_t began = CaptureClock();
+  auto buffer = std::make_unique<TFrameBuffer>();
+  // Packets carry zeroed padding after their data; the server never writes there.
+  if (const int error = buffer->Image.Create(
+          FConnection.Get(), static_cast<size_t>(FFrameBytes) + AV_INPUT_BUFFER_PADDING_SIZE,
+          AStep))
+    return error;
+  if (FRender.IsOpen() && FRender.CreateTarget(buffer->Image, FWidth, FHeight, buffer->Target)) {
+    // The server has the extension but will not draw into shared memory:
+    // plain grabs do the work.
+    FRender.Close();
+    AV.av_log(FOwner, AV_LOG_DEBUG, "No shared 32-bit pixmaps; frames are grabbed\n");
+  }
+  ABuffer = std::move(buffer);
+  FNewBufferTime = CaptureClock() - began;
+  return 0;
 }
 
-int TScreenSource::GrabVisiblePart() {
+int TScreenSource::BandRows() const {
+  return std::clamp(kBandBytes / std::max(FStride, 1), 1, FConnection.ScreenHeight());
+}
+
+void TScreenSource::Warm(TFrameBuffer& ABuffer, int ARows) {
+  // Any picture will do: the point is that the server has touched every
+  // page once. The root is always there, and within it a band of the
+  // screen's width at most.
+  const int width = std::min(FWidth, FConnection.ScreenWidth());
+  while (ARows > 0 && ABuffer.WarmRows < FHeight) {
+    const int rows = std::min({ARows, FHeight - ABuffer.WarmRows, FConnection.ScreenHeight()});
+    const int64_t began = CaptureClock();
+    const size_t offset = static_cast<size_t>(ABuffer.WarmRows) * static_cast<size_t>(FStride);
+    // Both sides at once: the server's by a grab into it, and meanwhile
+    // our mapping in one call.
+    const auto grab = ABuffer.Image.StartGrab(FConnection.Root(), 0, 0, width, rows,
+                                              static_cast<uint32_t>(offset));
+    FConnection.Flush();
+    ABuffer.Image.Populate(offset, static_cast<size_t>(rows) * static_cast<size_t>(FStride));
+    ABuffer.Image.FinishGrab(grab);
+    FWarmRowTime = std::max<int64_t>((CaptureClock() - began) / rows, 1);
+    ABuffer.WarmRows += rows;
+    ARows -= rows;
+  }
+}
+
+void TScreenSource::EndServerSide(TFrameBuffer& ABuffer) {
+  FRender.FreeTarget(ABuffer.Target);
+  ABuffer.Image.Detach();
+}
+
+bool TScreenSource::HasSpareWork() const {
+  return FWarming || (FPool.Counts().Free == 0 && FPool.CanGrow());
+}
+
+void TScreenSource::PrepareSpare() {
+  if (!FWarming) {
+    if (!FPool.CanGrow()) return;
+    std::unique_ptr<TFrameBuffer> buffer;
+    std::string step;
+    if (const int error = NewBuffer(buffer, step)) {
+      // The system has no more segments to give: make do with those there are.
+      FPool.SetBound(FPool.Counts().Total);
+      AV.av_log(FOwner, AV_LOG_WARNING, "No more frame buffers: %s error %d\n", step.c_str(),
+                error);
+      return;
+    }
+    FWarming = FPool.Add(std::move(buffer));
+  }
+  Warm(*FWarming, BandRows());
+  if (FWarming->WarmRows >= FHeight) FPool.PutBack(std::exchange(FWarming, nullptr));
+}
+
+TFrameBuffer* TScreenSource::AcquireBuffer(int64_t ADeadline) {
+  if (TFrameBuffer* buffer = FPool.TakeFree()) return buffer;
+  // The reader may be about to let go of one.
+  while (FPool.WaitForFree(ADeadline))
+    if (TFrameBuffer* buffer = FPool.TakeFree()) return buffer;
+  if (FPool.IsInterrupted()) return nullptr;
+  // Not ready yet: this grab writes the rest of it the first time.
+  if (FWarming) return std::exchange(FWarming, nullptr);
+  if (!FPool.CanGrow()) return nullptr;
+  std::unique_ptr<TFrameBuffer> buffer;
+  std::string step;
+  if (const int error = NewBuffer(buffer, step)) {
+    FPool.SetBound(FPool.Counts().Total);
+    AV.av_log(FOwner, AV_LOG_WARNING, "No more frame buffers: %s error %d\n", step.c_str(), error);
+    return nullptr;
+  }
+  return FPool.Add(std::move(buffer));
+}
+
+int TScreenSource::Grab(TFrameBuffer& ABuffer, bool AStopped, bool& AGrabbed) {
+  AGrabbed = true;
+  uint8_t* frame = ABuffer.Image.Data();
+  int error = 0;
+  if (FRender.IsOpen()) {
+    error = FRender.Grab(ABuffer.Target, FRequest.OffsetX, FRequest.OffsetY, FWidth, FHeight);
+  } else {
+    error = ABuffer.Image.Grab(FDrawable, FRequest.OffsetX, FRequest.OffsetY, FWidth, FHeight);
+    if (error == 0 && FOpaque) SetOpaque(frame, static_cast<size_t>(FFrameBytes));
+    // X answers BadMatch for a rectangle that is not wholly on the screen
+    // and within its window; a window that is dragged over the edge must
+    // not end the recording.
+    if (error == XCB_MATCH) error = GrabVisiblePart(frame, ABuffer, AGrabbed);
+  }
+  if (error || !AGrabbed) return error;
+  ABuffer.WarmRows = FHeight;
+  if (FDrawCursor) DrawCursor(frame, AStopped);
+  return 0;
+}
+
+int TScreenSource::GrabVisiblePart(uint8_t* AFrame, TFrameBuffer& ABuffer, bool& AGrabbed) {
   xcb_connection_t* c = FConnection.Get();
   const xcb_window_t root = FConnection.Root();
   TXRect screen, source;
@@ -144,15 +287,61 @@ int TScreenSource::GrabVisiblePart() {
   const int bottom =
       std::min({FRequest.OffsetY + FHeight, source.Height, screen.Y + screen.Height - source.Y});
   if (!viewable || right <= left || bottom <= top) {
-    FVisible = {};
+    FillBlack(AFrame, static_cast<size_t>(FFrameBytes));
     return 0;
   }
-  const int error = FImage.Grab(FDrawable, left, top, right - left, bottom - top);
-  // Moved again since its geometry was read: the frame repeats the last one.
-  if (error == XCB_MATCH) return 0;
+  const int error = ABuffer.Image.Grab(FDrawable, left, top, right - left, bottom - top);
+  // Moved again since its geometry was read: no frame this time, and the
+  // gap in the time stamps repeats the last one.
+  if (error == XCB_MATCH) {
+    AGrabbed = false;
+    return 0;
+  }
   if (error == 0)
-    FVisible = {left - FRequest.OffsetX, top - FRequest.OffsetY, right - left, bottom - top};
+    PlaceVisiblePart(AFrame,
+                     {left - FRequest.OffsetX, top - FRequest.OffsetY, right - left, bottom - top});
   return error;
+}
+
+void TScreenSource::PlaceVisiblePart(uint8_t* AFrame, const TXRect& AVisible) {
+  const int bytesPerPixel = FLayout.BitsPerPixel / 8;
+  const size_t sourceStride = static_cast<size_t>(FLayout.Stride(AVisible.Width));
+  const size_t rowBytes = static_cast<size_t>(AVisible.Width) * bytesPerPixel;
+  const size_t left = static_cast<size_t>(AVisible.X) * bytesPerPixel;
+  const size_t stride = static_cast<size_t>(FStride);
+  // Every row moves to a place at or after its own, so from the last row
+  // and the last pixel back nothing is overwritten before it is moved.
+  for (int y = AVisible.Height - 1; y >= 0; --y) {
+    const uint8_t* from = AFrame + static_cast<size_t>(y) * sourceStride;
+    uint8_t* to = AFrame + static_cast<size_t>(AVisible.Y + y) * stride + left;
+    if (FOpaque) {
+      const auto* fromPixels = reinterpret_cast<const uint32_t*>(from);
+      auto* toPixels = reinterpret_cast<uint32_t*>(to);
+      for (int x = AVisible.Width - 1; x >= 0; --x)
+        toPixels[x] = fromPixels[x] | kOpaque;
+    } else {
+      std::memmove(to, from, rowBytes);
+    }
+  }
+  // What lies off the screen is black.
+  const size_t frameRowBytes = static_cast<size_t>(FWidth) * bytesPerPixel;
+  FillBlack(AFrame, static_cast<size_t>(AVisible.Y) * stride);
+  for (int y = AVisible.Y; y < AVisible.Y + AVisible.Height; ++y) {
+    uint8_t* row = AFrame + static_cast<size_t>(y) * stride;
+    FillBlack(row, left);
+    FillBlack(row + left + rowBytes, frameRowBytes - left - rowBytes);
+  }
+  const size_t below = static_cast<size_t>(AVisible.Y + AVisible.Height) * stride;
+  FillBlack(AFrame + below, static_cast<size_t>(FFrameBytes) - below);
+}
+
+void TScreenSource::FillBlack(uint8_t* AFrom, size_t ABytes) const {
+  if (FOpaque) {
+    auto* pixels = reinterpret_cast<uint32_t*>(AFrom);
+    std::fill(pixels, pixels + ABytes / 4, kOpaque);
+  } else {
+    std::memset(AFrom, 0, ABytes);
+  }
 }
 
 int TScreenSource::SourceOrigin(int& AX, int& AY) {
@@ -165,38 +354,6 @@ int TScreenSource::SourceOrigin(int& AX, int& AY) {
     AY = rect.Y;
   }
   return error;
-}
-
-void TScreenSource::CopyFrame(uint8_t* ADest, bool AStopped) {
-  const bool opaque = FPixelFormat == AV_PIX_FMT_BGR0;
-  // What lies off the screen is black.
-  if (FVisible.Width != FWidth || FVisible.Height != FHeight) {
-    if (opaque) {
-      auto* to = reinterpret_cast<uint32_t*>(ADest);
-      std::fill(to, to + static_cast<size_t>(FFrameBytes) / 4, 0xff000000u);
-    } else {
-      std::memset(ADest, 0, static_cast<size_t>(FFrameBytes));
-    }
-  }
-  const int bytesPerPixel = FLayout.BitsPerPixel / 8;
-  // The segment holds the visible part alone (the whole frame but after a
-  // partial grab), in rows of its own width.
-  const int sourceStride = FLayout.Stride(FVisible.Width);
-  const size_t rowBytes = static_cast<size_t>(FVisible.Width) * bytesPerPixel;
-  for (int y = 0; y < FVisible.Height; ++y) {
-    const uint8_t* from = FImage.Data() + static_cast<size_t>(y) * sourceStride;
-    uint8_t* to = ADest + static_cast<size_t>(FVisible.Y + y) * FStride +
-                  static_cast<size_t>(FVisible.X) * bytesPerPixel;
-    if (opaque) {
-      const auto* fromPixels = reinterpret_cast<const uint32_t*>(from);
-      auto* toPixels = reinterpret_cast<uint32_t*>(to);
-      for (int x = 0; x < FVisible.Width; ++x)
-        toPixels[x] = fromPixels[x] | 0xff000000u;
-    } else {
-      std::memcpy(to, from, rowBytes);
-    }
-  }
-  if (FDrawCursor) DrawCursor(ADest, AStopped);
 }
 
 void TScreenSource::DrawCursor(uint8_t* AFrame, bool AStopped) {

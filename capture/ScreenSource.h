@@ -1,14 +1,17 @@
 // The screen side of the device: the X connection, the captured rectangle of
-// the screen or of one window, its MIT-SHM segment and pixel format, and the
-// grab of one frame into a packet with the cursor drawn in.
+// the screen or of one window, its pixel format, and the pool of
+// shared-memory frame buffers that each frame is grabbed into (with the
+// cursor drawn in) and handed on from, without a copy.
 #pragma once
 
 #include "Cursor.h"
+#include "FramePool.h"
 #include "LibAV.h"
-#include "ShmImage.h"
+#include "RenderGrab.h"
 #include "WindowGeometry.h"
 #include "XConnection.h"
 
+#include <algorithm>
 #include <cstdint>
 
 struct TScreenRequest {
@@ -17,26 +20,61 @@ struct TScreenRequest {
   int OffsetX = 0, OffsetY = 0;
   int RequestedWidth = 0, RequestedHeight = 0; // 0: the source's size
   bool DrawCursor = false;
+  // What the queued frames may hold together (the drop test's limit): the
+  // frame buffers hold no more than that and one frame besides.
+  uint64_t BufferBytes = 0;
 };
 
 class TScreenSource {
 public:
-  explicit TScreenSource(AVFormatContext* AOwner) : FOwner(AOwner) {}
+  // Shared-memory segments are few (a few thousand in the whole system), so
+  // small frames do not get one each for all the limit would allow.
+  static constexpr int kMaxFrameBuffers = 64;
 
-  // Opens the source; 0, or AVERROR(EIO) or AVERROR(EINVAL) with the
-  // reason logged.
+  explicit TScreenSource(AVFormatContext* AOwner) : FOwner(AOwner) {}
+  ~TScreenSource();
+  TScreenSource(const TScreenSource&) = delete;
+  TScreenSource& operator=(const TScreenSource&) = delete;
+
+  // Opens the source and makes its first frame buffer, which the server has
+  // already written once, so that the first grab is as quick as the later
+  // ones; 0, or AVERROR(EIO) or AVERROR(EINVAL) with the reason logged.
   int Open(const TScreenRequest& ARequest);
   // The screen-source's resources the device counts as drawing objects.
   int ResourceCount() const;
 
-  // Grabs the rectangle into the shared segment; 0 or the X error code. Of
-  // a rectangle that no longer lies wholly on the screen and in its window
-  // (moved partly off the screen, shrunk, unmapped) it grabs what is left,
-  // and the rest of the frame is black.
-  int Grab();
-  // Copies the grabbed frame into ADest (FrameBytes) and draws the cursor
-  // when asked. AStopped: the device is closing, so cursor failures stay quiet.
-  void CopyFrame(uint8_t* ADest, bool AStopped);
+  // The grab thread's side.
+  // A buffer for the next frame: a free one, else one that comes back
+  // before ADeadline, else a new one while the bound allows. Null when
+  // every buffer is in use, or the wait was interrupted.
+  TFrameBuffer* AcquireBuffer(int64_t ADeadline);
+  // Ends a wait in AcquireBuffer at once, now and from now on.
+  void Interrupt() { FPool.Interrupt(); }
+  // Whether a buffer is being made ready ahead of need: none is free and
+  // the bound allows one more.
+  bool HasSpareWork() const;
+  // About how long one step of that work takes, in microseconds.
+  int64_t SpareStepTime() const { return std::max(FWarmRowTime * BandRows(), FNewBufferTime); }
+  // One step of making the spare buffer ready (a band of its rows written
+  // once by the server); when it is ready it joins the free ones.
+  void PrepareSpare();
+  // Grabs the rectangle into ABuffer and draws the cursor when asked; 0 or
+  // the X error code. Of a rectangle that no longer lies wholly on the
+  // screen and in its window (moved partly off the screen, shrunk,
+  // unmapped) it grabs what is left, and the rest of the frame is black.
+  // AGrabbed comes back false when there is no frame this time (the window
+  // moved while the grab looked for it). AStopped: the device is closing,
+  // so cursor failures stay quiet.
+  int Grab(TFrameBuffer& ABuffer, bool AStopped, bool& AGrabbed);
+  // ABuffer as the reference-counted buffer of a packet of FrameBytes();
+  // null without memory (the buffer is then back in the pool).
+  AVBufferRef* HandOut(TFrameBuffer* ABuffer) { return FPool.HandOut(ABuffer, FFrameBytes); }
+  void PutBack(TFrameBuffer* ABuffer) { FPool.PutBack(ABuffer); }
+  TFramePool::TCounts PoolCounts() const { return FPool.Counts(); }
+  int PoolBound() const { return FPool.Bound(); }
+  // Whether the server sets the frames' fourth byte itself.
+  bool Composites() const { return FRender.IsOpen(); }
+
   // Where the captured window's origin stands on the screen ((0, 0) for the
   // whole screen); 0 or the X error code.
   int SourceOrigin(int& AX, int& AY);
@@ -58,21 +96,35 @@ public:
 private:
   int OpenSource();
   int CheckRegion(int ASourceWidth, int ASourceHeight);
-  int GrabVisiblePart();
+  bool CanComposite() const;
+  // A new buffer, not written by the server yet; 0 or an error code with
+  // AStep naming what failed.
+  int NewBuffer(std::unique_ptr<TFrameBuffer>& ABuffer, std::string& AStep);
+  // Has the server write up to ARows more rows of ABuffer once.
+  void Warm(TFrameBuffer& ABuffer, int ARows);
+  int BandRows() const;
+  void EndServerSide(TFrameBuffer& ABuffer);
+  int GrabVisiblePart(uint8_t* AFrame, TFrameBuffer& ABuffer, bool& AGrabbed);
+  // Moves the visible part, which the server wrote at the start of the
+  // frame in rows of its own width, to where it belongs, and blackens the rest.
+  void PlaceVisiblePart(uint8_t* AFrame, const TXRect& AVisible);
+  void FillBlack(uint8_t* AFrom, size_t ABytes) const;
   void DrawCursor(uint8_t* AFrame, bool AStopped);
 
   AVFormatContext* FOwner;
   TScreenRequest FRequest;
-  TXConnection FConnection;
+  TXConnection FConnection; // first: the rest use it until they are gone
   xcb_drawable_t FDrawable = XCB_NONE;
   TXPixelLayout FLayout;
   int FWidth = 0, FHeight = 0, FStride = 0, FFrameBytes = 0;
   AVPixelFormat FPixelFormat = AV_PIX_FMT_NONE;
-  TShmImage FImage;
-  // The part of the frame the segment holds, in frame coordinates: all of
-  // it, unless the last grab found the rectangle partly off the screen.
-  TXRect FVisible;
-  bool FDrawCursor = false; // cleared for good once the cursor cannot be drawn
+  bool FOpaque = false; // the fourth byte of each pixel must be 255
+  TRenderGrab FRender;  // open when the server composites the frames
+  TFramePool FPool;
+  TFrameBuffer* FWarming = nullptr; // the spare being made ready, taken from the pool
+  int64_t FWarmRowTime = 0;         // microseconds a fresh row takes to warm up
+  int64_t FNewBufferTime = 0;       // microseconds a new buffer takes to make
+  bool FDrawCursor = false;         // cleared for good once the cursor cannot be drawn
   int FCursorInit = 0;
   TCursorImage FCursor;
 };

@@ -4,12 +4,14 @@
 #include "CaptureDevice.h"
 #include "ScreenSource.h"
 
-#include <chrono>
-
 namespace {
 constexpr int64_t kMicroseconds = 1000000;
-// The step of the waits while not started or paused.
+// The step of the waits while paused.
 constexpr int64_t kIdleStep = 10000;
+// A step of making a spare buffer ready is taken only when the next frame is
+// due in more than three times what the last step took and this margin: a
+// loaded machine makes a step take longer than it did.
+constexpr int64_t kSpareMargin = 2000;
 } // namespace
 
 TFrameSchedule::TFrameSchedule(AVRational AFrameRate) : FFrameRate(AFrameRate) {
@@ -45,37 +47,44 @@ void TScreenThread::Start() {
 }
 
 void TScreenThread::Terminate() {
-  FTerminated.Set();
+  FSleep.Interrupt();
+  FWakeup.Set();
+  if (FDevice.Screen) FDevice.Screen->Interrupt();
   FThread.Join();
 }
 
 TGrabStats TScreenThread::GrabStats() const {
-  return {FGrabCount.load(), FGrabTotal.load(), FGrabWorst.load()};
+  return {FGrabCount.load(), FGrabTotal.load(), FGrabWorst.load(), FGrabFirst.load()};
 }
 
 bool TScreenThread::Sleep(int64_t AMicroseconds) {
-  // Rounded up, so that a wait never ends before its time and spins.
-  const auto wait =
-      std::chrono::ceil<std::chrono::milliseconds>(std::chrono::microseconds(AMicroseconds));
-  return !FTerminated.WaitFor(wait);
+  return FSleep.SleepFor(AMicroseconds);
 }
 
-bool TScreenThread::SleepUntil(int64_t ATime) {
-  for (int64_t delay = ATime - CaptureClock(); delay > 0; delay = ATime - CaptureClock())
+bool TScreenThread::WaitUntil(int64_t ATime) {
+  TScreenSource& screen = *FDevice.Screen;
+  for (int64_t delay = ATime - CaptureClock(); delay > 0; delay = ATime - CaptureClock()) {
+    if (FSleep.IsInterrupted()) return false;
+    // A spare buffer is made ready only in time that no frame is due in, a
+    // band at a time, so that it never holds up a grab.
+    if (screen.HasSpareWork() && delay > 3 * screen.SpareStepTime() + kSpareMargin) {
+      screen.PrepareSpare();
+      continue;
+    }
     if (!Sleep(delay)) return false;
+  }
   return true;
 }
 
 void TScreenThread::Execute() {
-  while (!FDevice.Started) // released by the first read_packet call
-    if (!Sleep(kIdleStep)) return;
-  while (!FTerminated.IsSet() && !FDevice.Stopped) {
+  FWakeup.Wait(); // released by the first read_packet call
+  while (!FSleep.IsInterrupted() && !FDevice.Stopped) {
     if (FDevice.IsPaused()) {
       if (!Sleep(kIdleStep)) return;
       continue;
     }
     if (FSchedule.IsStarted()) {
-      if (!SleepUntil(FSchedule.Due())) return;
+      if (!WaitUntil(FSchedule.Due())) return;
       if (const int64_t lost = FSchedule.Advance(CaptureClock()); lost > 0)
         AV.av_log(FDevice.Owner, AV_LOG_INFO,
                   "We lost %d frames. It might be caused by paused or bad performance or frame "
@@ -86,10 +95,36 @@ void TScreenThread::Execute() {
   }
 }
 
+void TScreenThread::CountGrab(int64_t AMicroseconds) {
+  if (FGrabCount.fetch_add(1, std::memory_order_relaxed) == 0)
+    FGrabFirst.store(AMicroseconds, std::memory_order_relaxed);
+  FGrabTotal.fetch_add(AMicroseconds, std::memory_order_relaxed);
+  if (AMicroseconds > FGrabWorst.load(std::memory_order_relaxed))
+    FGrabWorst.store(AMicroseconds, std::memory_order_relaxed);
+}
+
 void TScreenThread::GrabFrame() {
   TScreenSource& screen = *FDevice.Screen;
+  // Before the grab: while nobody reads, most frames are dropped, and they
+  // must cost nothing.
+  if (FDevice.Queue.ShouldDropFrame()) return;
+  // A buffer the reader still holds may come back until the next frame is
+  // due; the first frame takes the one made ready while the device opened.
+  TFrameBuffer* buffer =
+      screen.AcquireBuffer(FSchedule.IsStarted() ? FSchedule.Due() : CaptureClock());
+  if (!buffer) {
+    // Every buffer the limit allows is queued or still held by the reader.
+    if (!FSleep.IsInterrupted() && !FDevice.Stopped) FDevice.Queue.LogDrop(100);
+    return;
+  }
   const int64_t began = CaptureClock();
-  if (const int error = screen.Grab()) {
+  // The first frame defines time zero and starts the schedule, from the
+  // moment its grab starts: sound that comes while the grab is under way
+  // belongs to the recording.
+  if (!FSchedule.IsStarted()) FSchedule.Start(FDevice.StartAt(began));
+  bool grabbed = false;
+  if (const int error = screen.Grab(*buffer, FDevice.Stopped, grabbed)) {
+    screen.PutBack(buffer);
     if (!FDevice.Stopped) {
       AV.av_log(FDevice.Owner, AV_LOG_ERROR, "Failed to capture image: BitBlt() error %li\n",
                 static_cast<long>(error));
@@ -97,34 +132,28 @@ void TScreenThread::GrabFrame() {
     }
     return;
   }
-  const int64_t now = CaptureClock();
-  // The first frame defines time zero and starts the schedule.
-  if (!FSchedule.IsStarted()) FSchedule.Start(FDevice.StartAt(now));
-  const int64_t pts = now - FDevice.StartTime;
-  // Before the copy: while nobody reads, most frames are dropped, and they
-  // must not cost a frame's allocation and copy each.
-  if (FDevice.Queue.ShouldDropFrame()) return;
+  if (!grabbed) {
+    screen.PutBack(buffer);
+    return;
+  }
+  CountGrab(CaptureClock() - began);
 
   TPacketPtr packet(AV.av_packet_alloc());
   if (!packet) {
+    screen.PutBack(buffer);
     AV.av_log(FDevice.Owner, AV_LOG_ERROR, "av_mallocz() error\n");
     FDevice.Fail(AVERROR(ENOMEM));
     return;
   }
-  if (AV.av_new_packet(packet.get(), screen.FrameBytes()) < 0) {
+  packet->buf = screen.HandOut(buffer);
+  if (!packet->buf) {
     AV.av_log(FDevice.Owner, AV_LOG_ERROR, "av_new_packet() error\n");
     FDevice.Fail(AVERROR(ENOMEM));
     return;
   }
+  packet->data = packet->buf->data;
+  packet->size = screen.FrameBytes();
   packet->stream_index = FDevice.VideoStreamIndex;
-  packet->pts = pts;
-  screen.CopyFrame(packet->data, FDevice.Stopped);
-
-  const int64_t spent = CaptureClock() - began;
-  FGrabCount.fetch_add(1, std::memory_order_relaxed);
-  FGrabTotal.fetch_add(spent, std::memory_order_relaxed);
-  if (spent > FGrabWorst.load(std::memory_order_relaxed))
-    FGrabWorst.store(spent, std::memory_order_relaxed);
-
+  packet->pts = began - FDevice.StartTime;
   FDevice.Queue.Append(std::move(packet));
 }

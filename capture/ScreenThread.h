@@ -1,8 +1,11 @@
 // The grab thread and its frame schedule. Frames are due at fixed times after
 // the first one; a round that finds its due time long past skips the frames
 // that were lost and says so, and the time stamps keep real elapsed time.
+// A frame is stamped when its grab starts: its content is no older than
+// that, and a grab that takes long (a busy server) makes it no later.
 #pragma once
 
+#include "InterruptibleSleep.h"
 #include "LibAV.h"
 #include "ManualResetEvent.h"
 #include "Thread.h"
@@ -41,6 +44,7 @@ struct TGrabStats {
   int64_t Count = 0;
   int64_t TotalMicroseconds = 0;
   int64_t WorstMicroseconds = 0;
+  int64_t FirstMicroseconds = 0;
 };
 
 class TScreenThread {
@@ -51,20 +55,25 @@ public:
   TScreenThread& operator=(const TScreenThread&) = delete;
 
   void Start();
-  // Asks the thread to end, cutting short any sleep, and joins it.
+  // The device has started: the thread grabs its first frame at once.
+  void NotifyStarted() { FWakeup.Set(); }
+  // Asks the thread to end, cutting short any sleep or wait, and joins it.
   void Terminate();
   TGrabStats GrabStats() const;
 
 private:
   void Execute();
-  // Sleeps until ATime, or answers false at once when asked to terminate.
-  bool SleepUntil(int64_t ATime);
+  // Waits until ATime, making a spare frame buffer ready meanwhile when
+  // there is time for it; false at once when asked to terminate.
+  bool WaitUntil(int64_t ATime);
   bool Sleep(int64_t AMicroseconds);
   void GrabFrame();
+  void CountGrab(int64_t AMicroseconds);
 
   TGdiCaptureDevice& FDevice;
   TFrameSchedule FSchedule;
-  TManualResetEvent FTerminated;
-  std::atomic<int64_t> FGrabCount{0}, FGrabTotal{0}, FGrabWorst{0};
+  TInterruptibleSleep FSleep; // interrupted: asked to terminate
+  TManualResetEvent FWakeup;  // started, or asked to terminate
+  std::atomic<int64_t> FGrabCount{0}, FGrabTotal{0}, FGrabWorst{0}, FGrabFirst{0};
   TWorkerThread FThread;
 };

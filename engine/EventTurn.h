@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 class TEventTurn {
@@ -13,14 +14,26 @@ public:
   // does while waiting.
   template <class TGiveUp> bool Enter(TGiveUp&& AGiveUp) {
     using namespace std::chrono_literals;
-    while (!FLock.try_lock_for(5ms))
+    std::unique_lock lock(FLock);
+    while (FTaken) {
       if (AGiveUp()) return false;
+      FFreed.wait_for(lock, 5ms);
+    }
+    FTaken = true;
     return true;
   }
-  void Leave() { FLock.unlock(); }
+  void Leave() {
+    {
+      std::lock_guard lock(FLock);
+      FTaken = false;
+    }
+    FFreed.notify_one();
+  }
 
 private:
-  std::timed_mutex FLock;
+  std::mutex FLock;
+  std::condition_variable FFreed;
+  bool FTaken = false; // guarded by FLock
 };
 
 // Holds the turn for a scope when it was taken.

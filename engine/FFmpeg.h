@@ -105,6 +105,9 @@ public:
   TTaskFrameHook OnFrameInputHook, OnFrameOutputHook;
 
 protected:
+  void DoBeforeFindStreamInfo(AVFormatContext* AContext) override {
+    if (OnBeforeFindStreamInfo) OnBeforeFindStreamInfo(this, AContext);
+  }
   // Close what the loop left open; called under FCodecListLock, which guards
   // the task's lists of open encoders and decoders.
   virtual void CloseOpenEncoders() {}

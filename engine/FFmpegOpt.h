@@ -1,28 +1,24 @@
-// The task's option state as the public face sees it: the option machinery's
-// view of the task (TTaskOptions), its I/O interrupts, its complex filter
-// graphs, and the seams to the stages that open its files and run its
-// conversion.
+// The task's option state and files as the public face sees them: the
+// transcode state (TTranscodeTask: option state, I/O interrupts, records,
+// stages) and the operations the encoder calls to add an input or an output
+// and to run the conversion.
 #pragma once
 
-#include "FFFilterGraph.h"
-#include "IOInterrupts.h"
-#include "TaskOptions.h"
+#include "TranscodeTask.h"
 
-#include <memory>
 #include <string>
-#include <vector>
 
-class TCustomFFmpegOpt : public TTaskOptions, public TIOInterrupts {
+class TCustomFFmpegOpt : public TTranscodeTask {
 public:
   TCustomFFmpegOpt();
   ~TCustomFFmpegOpt() override;
 
-  int InputCount() const { return FInputCount; }
+  int InputCount() const { return static_cast<int>(InputFiles.size()); }
   int OutputCount() const { return FOutputCount; }
 
-  // Parses AOptions and APresets and opens one input; answers 0 or more, or a
-  // negative AVERROR code with LastErrMsg set. Never raises for a bad option
-  // or a file that does not open.
+  // Parses AOptions and APresets and opens one input; answers its index, or
+  // a negative AVERROR code with LastErrMsg set. Never raises for a bad
+  // option or a file that does not open.
   virtual int AddInput(const std::string& AOptions, const std::string& AFileName,
                        const std::string& APresets);
   // Parses AOptions and APresets and creates one output (the join of every
@@ -37,16 +33,7 @@ public:
   // Frees what the loop kept between its stages.
   virtual void FreeTranscodeState() {}
 
-  // The complex filter graphs ("filter_complex"), in the order given.
-  std::vector<std::unique_ptr<TFilterGraph>> FilterGraphs;
-
-  int AddComplexFilterGraph(const std::string& ADescription) override;
-  const AVIOInterruptCB* WriteIOInterrupt() const override { return &WriteInterrupt; }
-  void StartWriteTimer() override { TIOInterrupts::StartWriteTimer(); }
-  void StopWriteTimer() override { TIOInterrupts::StopWriteTimer(); }
-
 protected:
-  int FInputCount = 0;
   int FOutputCount = 0;
   bool FFinished = false;
 };

@@ -17,12 +17,17 @@ int CurrentThreadId() {
 
 void TWorkerThread::Start(std::function<void()> ABody, TThreadPriority APriority) {
   Join();
-  FThread = std::thread([body = std::move(ABody), APriority] {
+  FThread = std::thread([this, body = std::move(ABody), APriority] {
+    FId = std::this_thread::get_id();
+    struct TClear {
+      std::atomic<std::thread::id>& Id;
+      ~TClear() { Id = std::thread::id(); }
+    } clear{FId};
     if (APriority != TThreadPriority::tpNormal) SetCurrentThreadPriority(APriority);
     body();
   });
 }
 
 void TWorkerThread::Join() {
-  if (FThread.joinable() && !IsCurrent()) FThread.join();
+  if (FThread.joinable() && FThread.get_id() != std::this_thread::get_id()) FThread.join();
 }

@@ -2,6 +2,7 @@
 // and a worker thread that is always joined.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -30,8 +31,13 @@ public:
   void Start(std::function<void()> ABody, TThreadPriority APriority = TThreadPriority::tpNormal);
   void Join();
   bool Joinable() const { return FThread.joinable(); }
-  bool IsCurrent() const { return FThread.get_id() == std::this_thread::get_id(); }
+  // Whether the caller is this thread; safe from any thread at any time.
+  bool IsCurrent() const { return FId.load() == std::this_thread::get_id(); }
 
 private:
   std::thread FThread;
+  // The running body's thread, set by the body itself (so that no other
+  // thread reads the std::thread while Start writes it) and cleared when the
+  // body ends (so that a later thread given the same id is not taken for it).
+  std::atomic<std::thread::id> FId{};
 };

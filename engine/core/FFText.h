@@ -1,6 +1,7 @@
 // printf-style formatting into a std::string, for the engine's messages.
 #pragma once
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -27,4 +28,13 @@ inline std::string VFormatText(const char* AFormat, va_list AArgs) {
   std::string text = VFormatText(AFormat, args);
   va_end(args);
   return text;
+}
+
+// A number as "%f" writes it in the C locale ("0.500000"), whatever locale
+// the host set: the libraries read option texts with "." as the separator.
+inline std::string FixedText(double AValue, int APrecision = 6) {
+  char text[64];
+  const auto result =
+      std::to_chars(text, text + sizeof text, AValue, std::chars_format::fixed, APrecision);
+  return std::string(text, result.ptr);
 }

@@ -30,11 +30,23 @@ using TInputContextPtr =
 using TFormatContextPtr =
     std::unique_ptr<AVFormatContext,
                     TLibAVFree<AVFormatContext, &TLibAVApi::avformat_free_context>>;
+// An output's format context with the file it writes: the file is closed
+// (avio_closep) before the context is freed.
+struct TOutputContextFree {
+  void operator()(AVFormatContext* AContext) const {
+    if (!AContext) return;
+    if (AContext->oformat && !(AContext->oformat->flags & AVFMT_NOFILE))
+      AV.avio_closep(&AContext->pb);
+    AV.avformat_free_context(AContext);
+  }
+};
+
 // An I/O context opened by avio_open2.
 using TAVIOOutput =
     std::unique_ptr<AVIOContext, TLibAVFreeRef<AVIOContext, &TLibAVApi::avio_closep>>;
 using TFilterGraphPtr =
     std::unique_ptr<AVFilterGraph, TLibAVFreeRef<AVFilterGraph, &TLibAVApi::avfilter_graph_free>>;
+using TBsfContextPtr = std::unique_ptr<AVBSFContext, TLibAVFreeRef<AVBSFContext, &TLibAVApi::av_bsf_free>>;
 using TSwsContextPtr = std::unique_ptr<SwsContext, TLibAVFree<SwsContext, &TLibAVApi::sws_freeContext>>;
 
 // Memory of the libraries' allocator.

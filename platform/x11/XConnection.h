@@ -41,6 +41,7 @@ public:
 
   xcb_connection_t* Get() const { return FConnection.get(); }
   xcb_window_t Root() const { return FScreen->root; }
+  xcb_visualid_t RootVisual() const { return FScreen->root_visual; }
   int ScreenWidth() const { return FScreen->width_in_pixels; }
   int ScreenHeight() const { return FScreen->height_in_pixels; }
   const TXPixelLayout& RootLayout() const { return FLayout; }

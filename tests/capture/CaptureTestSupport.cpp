@@ -8,6 +8,7 @@
 #include "LibAVForTests.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <dirent.h>
 #include <fstream>
@@ -150,8 +151,12 @@ int64_t TCaptureInput::Drain() {
 }
 
 int64_t TCaptureInput::QueuedBytes() const {
-  const auto* context = static_cast<const TGdiCaptureContext*>(FContext->priv_data);
-  return context->Device ? context->Device->Queue.BufferedBytes() : 0;
+  const TGdiCaptureDevice* device = Device();
+  return device ? device->Queue.BufferedBytes() : 0;
+}
+
+TGdiCaptureDevice* TCaptureInput::Device() const {
+  return FContext ? static_cast<const TGdiCaptureContext*>(FContext->priv_data)->Device : nullptr;
 }
 
 TPacketPtr NewPacket() {
@@ -191,6 +196,22 @@ TResourceCounts CountResources() {
 std::ostream& operator<<(std::ostream& AStream, const TResourceCounts& ACounts) {
   return AStream << "{threads " << ACounts.Threads << ", fds " << ACounts.FileDescriptors
                  << ", shm " << ACounts.SharedMemorySegments << "}";
+}
+
+bool IsInSharedMemory(const void* AAddress) {
+  const auto address = reinterpret_cast<uintptr_t>(AAddress);
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    // from-to perms offset device inode path
+    std::istringstream fields(line);
+    std::string range, perms, offset, device, inode, path;
+    fields >> range >> perms >> offset >> device >> inode >> path;
+    const uintptr_t from = std::stoull(range, nullptr, 16);
+    const uintptr_t to = std::stoull(range.substr(range.find('-') + 1), nullptr, 16);
+    if (address >= from && address < to) return path.rfind("/SYSV", 0) == 0;
+  }
+  return false;
 }
 
 void SleepFor(std::chrono::milliseconds ATime) {

@@ -7,6 +7,8 @@
 #include "PacketQueue.h"
 #include "XvfbServer.h"
 
+class TGdiCaptureDevice;
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -75,6 +77,8 @@ public:
   int64_t Drain();
   // The bytes the device's queue holds at this instant.
   int64_t QueuedBytes() const;
+  // What read_header opened; null before and after.
+  TGdiCaptureDevice* Device() const;
 
 private:
   AVFormatContext* FContext = nullptr;
@@ -91,6 +95,10 @@ struct TResourceCounts {
 };
 TResourceCounts CountResources();
 std::ostream& operator<<(std::ostream& AStream, const TResourceCounts& ACounts);
+
+// Whether AAddress lies in a System V shared-memory segment mapped into
+// this process.
+bool IsInSharedMemory(const void* AAddress);
 
 // Sleeps the calling thread.
 void SleepFor(std::chrono::milliseconds ATime);

@@ -156,13 +156,4 @@ TEST_F(EncoderTasks, PreviewFlagsReachEveryTask) {
   EXPECT_EQ(Encoder.Task(2)->PreviewFlags(), 2) << "a new task takes the encoder's flags";
 }
 
-TEST(EncoderStages, StagesNotInThisBuildFailClearly) {
-  LoadLibAVForTest();
-  TFFEncoder encoder;
-  EXPECT_LT(encoder.AddTask("input.mp4"), 0);
-  EXPECT_NE(encoder.LastErrMsg.find("input.mp4"), std::string::npos) << encoder.LastErrMsg;
-  EXPECT_NE(encoder.LastErrMsg.find("not available"), std::string::npos) << encoder.LastErrMsg;
-  EXPECT_EQ(encoder.TaskCount(), 0);
-}
-
 } // namespace

@@ -38,7 +38,8 @@ public:
       return -2;
     }
     if (AFileName == "raise") throw std::runtime_error("conversion of a value failed");
-    return FInputCount++;
+    InputFiles.push_back(std::make_unique<TInputFile>());
+    return InputCount() - 1;
   }
 
   int AddOutput(const std::string& AOptions, bool AJoin, const std::string& AFileName,

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -421,14 +422,15 @@ TEST_F(OptionParser, RegisteredDeviceOptionsReachTheFormatDictionary) {
 
 // ---- The task's seams --------------------------------------------------------------
 
-TEST_F(OptionParser, AddInputReportsOptionErrorsAndThenTheMissingStage) {
+TEST_F(OptionParser, AddInputAndAddOutputReportOptionErrorsBeforeOpeningAnything) {
   EXPECT_EQ(Task.AddInput("-ac x", "in.avi", ""), -22);
   EXPECT_EQ(Task.LastErrMsg, "Expected integer for \"ac\" but found \"x\"\r\n" + kInvalid);
   Task.LastErrMsg.clear();
-  EXPECT_EQ(Task.AddOutput("-an -y", false, "out.avi", ""), AVERROR(ENOSYS));
-  EXPECT_NE(Task.LastErrMsg.find("Cannot open output \"out.avi\""), std::string::npos);
-  EXPECT_EQ(Task.FileOverwrite, 1);
+  EXPECT_EQ(Task.AddOutput("-y -ar x", false, "out.avi", ""), -22);
+  EXPECT_EQ(Task.LastErrMsg, "Expected integer for \"ar\" but found \"x\"\r\n" + kInvalid);
+  EXPECT_EQ(Task.FileOverwrite, 1) << "the options before the bad one took effect";
   EXPECT_EQ(Task.OutputCount(), 0);
+  EXPECT_FALSE(std::filesystem::exists("out.avi"));
 }
 
 } // namespace

@@ -1,5 +1,8 @@
-// The manual-reset event, the pause gate, worker threads and shared libraries.
+// The manual-reset events, the interruptible sleep, the pause gate, worker
+// threads and shared libraries.
 #include "DynLib.h"
+#include "FutexEvent.h"
+#include "InterruptibleSleep.h"
 #include "ManualResetEvent.h"
 #include "PauseGate.h"
 #include "Thread.h"
@@ -20,6 +23,68 @@ TEST(ManualResetEvent, StaysSignalledUntilReset) {
   TWorkerThread setter;
   setter.Start([&] { event.Set(); });
   EXPECT_TRUE(event.WaitFor(5s));
+}
+
+TEST(FutexEvent, StaysSignalledUntilReset) {
+  TFutexEvent event;
+  EXPECT_FALSE(event.IsSet());
+  event.Set();
+  EXPECT_TRUE(event.WaitFor(0ms));
+  EXPECT_TRUE(event.WaitFor(0ms));
+  event.Reset();
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_FALSE(event.WaitFor(20ms));
+  EXPECT_GE(std::chrono::steady_clock::now() - began, 20ms);
+  TWorkerThread setter;
+  setter.Start([&] {
+    std::this_thread::sleep_for(20ms); // most likely while the wait below is under way
+    event.Set();
+  });
+  EXPECT_TRUE(event.WaitFor(5s));
+}
+
+// Two threads hand a turn back and forth: a set that slipped in between a
+// waiter's look and its sleep would hang a round until its time-out.
+TEST(FutexEvent, NoWakeUpIsLost) {
+  TFutexEvent ping, pong;
+  constexpr int kRounds = 2000;
+  std::atomic<int> answered{0};
+  TWorkerThread other;
+  other.Start([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      if (!ping.WaitFor(5s)) return;
+      ping.Reset();
+      ++answered;
+      pong.Set();
+    }
+  });
+  for (int i = 0; i < kRounds; ++i) {
+    ping.Set();
+    ASSERT_TRUE(pong.WaitFor(5s)) << "round " << i;
+    pong.Reset();
+  }
+  other.Join();
+  EXPECT_EQ(answered, kRounds);
+}
+
+TEST(InterruptibleSleep, SleepsItsTimeUntilInterruptedThenNoMore) {
+  TInterruptibleSleep sleep;
+  auto began = std::chrono::steady_clock::now();
+  EXPECT_TRUE(sleep.SleepFor(20000));
+  EXPECT_GE(std::chrono::steady_clock::now() - began, 20ms);
+  TWorkerThread interrupter;
+  interrupter.Start([&] {
+    std::this_thread::sleep_for(50ms);
+    sleep.Interrupt();
+  });
+  began = std::chrono::steady_clock::now();
+  EXPECT_FALSE(sleep.SleepFor(int64_t{3600} * 1000000)); // an hour
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 5s);
+  interrupter.Join();
+  EXPECT_TRUE(sleep.IsInterrupted());
+  began = std::chrono::steady_clock::now();
+  EXPECT_FALSE(sleep.SleepFor(1000000));
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 500ms) << "later sleeps end at once";
 }
 
 TEST(PauseGate, HoldsTheWorkerUntilResume) {

@@ -1,0 +1,155 @@
+// The records of a task's inputs, outputs, streams and filter graphs. The
+// task owns them in arrays (TTranscodeTask); the stages that open files,
+// configure graphs and run the loop fill and read them. Times are
+// microseconds unless a time base is named; "unset" is AV_NOPTS_VALUE.
+#pragma once
+
+#include "FFDictionary.h"
+#include "LibAVOwners.h"
+
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct TFilterGraph;
+struct TInputFilter;
+struct TOutputFilter;
+
+struct TInputFile {
+  TInputContextPtr Context;
+  bool EndOfFile = false;
+  bool WouldBlock = false;       // the last read answered "try again"
+  int FirstStreamIndex = 0;      // place of its first stream in the task's input streams
+  int64_t TsOffset = 0;          // added to every packet time stamp
+  int StreamCount = 0;           // streams known at opening
+  int ReportedStreamCount = 0;   // streams that appeared later and were reported
+  int RateEmu = 0;               // "re": read no faster than real time
+  // The input's time stamps are the wall-clock times its frames were taken
+  // (an input device): a forced frame rate places frames on the rate's grid
+  // by their time stamps instead of numbering them.
+  bool RealTime = false;
+};
+
+struct TInputStream {
+  int FileIndex = 0;
+  AVStream* Stream = nullptr;
+  bool Discard = true;     // no output uses it
+  int DecodingNeeded = 0;  // users that need decoded data
+  const AVCodec* Decoder = nullptr;
+  // The stream's decoder, made from its parameters at opening (time base set).
+  TCodecContextPtr DecoderContext;
+  TDictionary DecoderOpts;
+
+  // Time-stamp bookkeeping of the loop.
+  int64_t NextDts = AV_NOPTS_VALUE;
+  int64_t Dts = 0;
+  int64_t NextPts = AV_NOPTS_VALUE;
+  int64_t Pts = 0;
+  bool WrapCorrectionDone = false;
+  int64_t FilterInRescaleDeltaLast = AV_NOPTS_VALUE;
+  double TsScale = 1.0;
+
+  AVRational FrameRate{0, 0}; // "r" forced for this input stream (video)
+  int TopFieldFirst = -1;
+  int GuessLayoutMax = INT_MAX;
+  // What the filters were last configured for.
+  int ResampleWidth = 0, ResampleHeight = 0, ResamplePixFmt = -1;
+  int ResampleSampleFmt = -1, ResampleSampleRate = 0, ResampleChannels = 0;
+  uint64_t ResampleChannelLayout = 0;
+  int FixSubDuration = 0;
+  int ReinitFilters = -1;
+
+  // The canvas a subtitle stream paints on when it feeds a video filter.
+  struct TSub2Video {
+    int Width = 0, Height = 0;
+    TFramePtr Frame;
+  } Sub2Video;
+
+  std::vector<TInputFilter*> Filters; // the graph inputs this stream feeds
+
+  bool Flushed = false, DecoderClosed = false, Released = false;
+};
+
+struct TOutputFile {
+  // The muxer; the files of later join parts share the first part's.
+  std::shared_ptr<AVFormatContext> Context;
+  std::string FileName;
+  TDictionary Options; // the format options given for this output
+  int FirstStreamIndex = 0;
+  int64_t RecordingTime = INT64_MAX;
+  int64_t StartTime = 0;
+  uint64_t LimitFileSize = UINT64_MAX;
+  int Shortest = 0;
+};
+
+struct TOutputStream {
+  int FileIndex = 0;
+  int Index = 0;        // stream index in its file
+  int SourceIndex = -1; // input stream it is fed from; -1 when a complex graph feeds it
+  AVStream* Stream = nullptr;
+  int EncodingNeeded = 0;
+  int FrameNumber = 0;
+  TInputStream* SyncIst = nullptr;
+  int64_t SyncOpts = 0;
+  int64_t FirstPts = 0;
+  const AVCodec* Encoder = nullptr;
+  // The encoder; the streams of later join parts share the first part's.
+  std::shared_ptr<AVCodecContext> EncoderContext;
+  int64_t MaxFrames = INT64_MAX;
+  AVRational FrameRate{0, 0};
+  int ForceFps = 0;
+  int TopFieldFirst = -1;
+  float FrameAspectRatio = 0;
+  std::string ForcedKeyFramesText;
+  std::vector<int> AudioChannelsMap; // input channel of each output channel, -1 muted
+  std::string LogFilePrefix;
+  // "bsf": the bitstream filters to run on every packet, in order ("a,b"),
+  // made into one chain when the encoder opens.
+  std::string BitstreamFilters;
+  std::shared_ptr<AVBSFContext> BitstreamFilterChain;
+  int Pass = 0;                          // "pass": bit 0 first pass, bit 1 second
+  int64_t ForcedKeyFramesCount = 0;
+  std::vector<int64_t> ForcedKeyFrames;  // times in the encoder's time base, sorted
+  TOutputFilter* Filter = nullptr;
+  std::string AvFilter; // the filter description: "filter", or "null" / "anull"
+  int64_t SwsFlags = 0;
+  TDictionary EncoderOpts;
+  TDictionary SwrOpts;
+  TDictionary ResampleOpts;
+  bool Finished = false, Unavailable = false;
+  bool StreamCopy = false;
+  std::string AttachmentFileName;
+  int CopyInitialNonKeyframes = 0;
+  int CopyPriorStart = -1;
+  bool KeepPixFmt = false;
+  int64_t LastMuxDts = AV_NOPTS_VALUE;
+  int64_t LastMuxPts = AV_NOPTS_VALUE;
+};
+
+struct TInputFilter {
+  AVFilterContext* Filter = nullptr; // the buffer source, owned by the graph
+  TInputStream* Ist = nullptr;
+  TFilterGraph* Graph = nullptr;
+  std::string Name;
+};
+
+struct TOutputFilter {
+  AVFilterContext* Filter = nullptr; // the buffer sink, owned by the graph
+  TOutputStream* Ost = nullptr;
+  TFilterGraph* Graph = nullptr;
+  std::string Name;
+  // A complex graph's output pad until an output stream takes it.
+  AVFilterInOut* OutTmp = nullptr;
+  ~TOutputFilter() { AV.avfilter_inout_free(&OutTmp); }
+};
+
+struct TFilterGraph {
+  int Index = 0;         // its place in the task's graph list
+  std::string GraphDesc; // empty for a simple graph
+  TFilterGraphPtr Graph; // none until configured
+  bool Reconfiguration = false;
+  std::vector<std::unique_ptr<TInputFilter>> Inputs;
+  std::vector<std::unique_ptr<TOutputFilter>> Outputs;
+};

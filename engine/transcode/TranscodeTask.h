@@ -1,0 +1,130 @@
+// The task as its transcode stages see it: its option state, its I/O
+// interrupts, and the records of its inputs, outputs, streams and filter
+// graphs, with the stages that fill them. Each stage lives in a file of its
+// own (OpenInput.cpp, FilterGraph.cpp, ...); the task's public face
+// (FFmpegOpt.h, FFmpeg.h) derives from this class.
+//
+// Error contract: the stages answer AVERROR codes with LastErrMsg set, as
+// their comments say; a fatal error (FatalError: an option that cannot be
+// honoured, a failed allocation of a record) raises FFmpegException with
+// LastErrMsg set. Everything runs in the thread that adds the task or runs
+// its loop; nothing here is shared between tasks.
+#pragma once
+
+#include "IOInterrupts.h"
+#include "StreamRecords.h"
+#include "TaskOptions.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TTranscodeTask : public TTaskOptions, public TIOInterrupts {
+public:
+  TTranscodeTask();
+  ~TTranscodeTask() override;
+
+  // ---- Records ----
+  std::vector<std::unique_ptr<TInputFile>> InputFiles;
+  std::vector<std::unique_ptr<TInputStream>> InputStreams;
+  std::vector<std::unique_ptr<TOutputFile>> OutputFiles;
+  std::vector<std::unique_ptr<TOutputStream>> OutputStreams;
+  // Complex graphs ("filter_complex") first, in the order given; the simple
+  // graphs of the outputs follow as the loop's start-up makes them.
+  std::vector<std::unique_ptr<TFilterGraph>> FilterGraphs;
+  // The largest duration of the opened inputs less their "ss" start time;
+  // 0 while none is known.
+  int64_t LongestInputDuration = 0;
+  // The largest "t" of the outputs; 0 while none is given.
+  int64_t LongestOutputDuration = 0;
+  // Join: the inputs are written one after another into one output. Part k
+  // owns output streams k x JoinedStreamCount .. k x JoinedStreamCount +
+  // JoinedStreamCount - 1, and every part writes into output 0's muxer.
+  bool JoinMode = false;
+  int JoinedStreamCount = 0;
+  // The joined inputs' summed duration; -1 when unknown.
+  int64_t TotalDuration = -1;
+
+  // ---- Opening an input ----
+  // Parses AOptionText and APresets into AOptions (for "input file") and
+  // opens AFileName with them. Answers the new input's index, or a negative
+  // AVERROR code with LastErrMsg set (the parser's code unchanged). Raises
+  // FFmpegException for the fatal option errors (an unknown decoder name,
+  // an option left unused in strict mode).
+  int OpenInputFile(TOptionsContext& AOptions, const std::string& AOptionText,
+                    const std::string& AFileName, const std::string& APresets);
+
+  // ---- Opening an output ----
+  // Parses AOptionText and APresets into AOptions (for "output file"),
+  // creates the output with its streams, encoders and metadata and opens the
+  // file; with AJoin and several inputs, every further input becomes a part
+  // of it. Answers the new output's index, or a negative AVERROR code with
+  // LastErrMsg set. A failed output leaves nothing behind: no records, no
+  // file, the task as it was. Raises FFmpegException for the fatal option
+  // errors (an unknown encoder, a bad size...), also after undoing.
+  int OpenOutputFile(TOptionsContext& AOptions, const std::string& AOptionText, bool AJoin,
+                     const std::string& AFileName, const std::string& APresets);
+  // A new output stream of AType in AContext, fed from input stream
+  // ASourceIndex (-1: none); appended to OutputStreams. Fatal errors raise.
+  TOutputStream& NewOutputStream(TOptionsContext& AOptions, AVFormatContext* AContext,
+                                 AVMediaType AType, int ASourceIndex);
+  // Binds a complex graph's pending output to a new output stream.
+  void InitOutputFilter(TOutputFilter& AFilter, TOptionsContext& AOptions,
+                        AVFormatContext* AContext);
+  // Copies AInput's chapters that fall into AOutput's time into it; 0 or
+  // AVERROR(ENOMEM).
+  int CopyChapters(const TInputFile& AInput, TOutputFile& AOutput, bool ACopyMetadata);
+  // Joins: a part for every further input; 0, or -1 with LastErrMsg set and
+  // every output of the task removed.
+  int JoinInputs(TOptionsContext& AOptions);
+  int AddJoinedOutput(TOptionsContext& AOptions, int AInputIndex);
+  TOutputStream* FindUnboundOutputStream(AVMediaType AType);
+  void FreeOutputStreams() { OutputStreams.clear(); }
+
+  // ---- Filter graphs ----
+  // A simple graph from AIst to AOst, appended to FilterGraphs.
+  TFilterGraph& InitSimpleFilterGraph(TInputStream& AIst, TOutputStream& AOst);
+  // Parses the graph's description and builds its source and sink chains;
+  // 0 or an AVERROR code (logged). Binding a complex graph's inputs may be
+  // fatal (FFmpegException).
+  int ConfigureFilterGraph(TFilterGraph& AGraph);
+  // Configures, in order, every graph not yet configured; the first error.
+  int ConfigureComplexFilterGraphs();
+  // Builds the sink chain of an output filter whose output stream is set;
+  // 0 or an AVERROR code.
+  int ConfigureOutputFilter(TFilterGraph& AGraph, TOutputFilter& AFilter, AVFilterInOut* AOut);
+  static bool StreamFeedsGraph(const TFilterGraph& AGraph, const TInputStream& AIst);
+
+  // ---- What the option machinery asks of the task ----
+  std::vector<AVFormatContext*> InputContexts() const override;
+  int AddComplexFilterGraph(const std::string& ADescription) override;
+  const AVIOInterruptCB* WriteIOInterrupt() const override { return &WriteInterrupt; }
+  void StartWriteTimer() override { TIOInterrupts::StartWriteTimer(); }
+  void StopWriteTimer() override { TIOInterrupts::StopWriteTimer(); }
+
+protected:
+  // Called after an input was opened and before its streams are probed, in
+  // the thread that opens it; the public face turns it into its event.
+  virtual void DoBeforeFindStreamInfo(AVFormatContext* /*AContext*/) {}
+
+private:
+  TOutputStream& NewVideoStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);
+  TOutputStream& NewAudioStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);
+  TOutputStream& NewSubtitleStream(TOptionsContext& AOptions, AVFormatContext* AContext,
+                                   int ASource);
+  void ChooseEncoder(TOptionsContext& AOptions, AVFormatContext* AContext, TOutputStream& AOst);
+  int ChooseStreams(TOptionsContext& AOptions, AVFormatContext* AContext, bool AJoin,
+                    const bool AGraphTypes[AVMEDIA_TYPE_NB]);
+  int AddAttachments(TOptionsContext& AOptions, AVFormatContext* AContext);
+  int ApplyMetadata(TOptionsContext& AOptions, TOutputFile& AOutput);
+  void AddInputStreams(TOptionsContext& AOptions, AVFormatContext* AContext, int AFileIndex);
+  void BindComplexInput(TFilterGraph& AGraph, AVFilterInOut* AIn);
+  int ConfigureInputFilter(TFilterGraph& AGraph, TInputFilter& AFilter, AVFilterInOut* AIn);
+  int ConfigureInputVideoFilter(TFilterGraph& AGraph, TInputFilter& AFilter, AVFilterInOut* AIn);
+  int ConfigureInputAudioFilter(TFilterGraph& AGraph, TInputFilter& AFilter, AVFilterInOut* AIn);
+  int ConfigureOutputVideoFilter(TFilterGraph& AGraph, TOutputFilter& AFilter, AVFilterInOut* AOut);
+  int ConfigureOutputAudioFilter(TFilterGraph& AGraph, TOutputFilter& AFilter, AVFilterInOut* AOut);
+  int Sub2VideoPrepare(TInputStream& AIst);
+  // Logs AText as the failure of an open and keeps it as the last error.
+  int OpenFailure(const std::string& AText, int ACode);
+};
