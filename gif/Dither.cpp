@@ -119,6 +119,19 @@ uint16_t TFloydSteinbergDitherer::DitherPixel(uint8_t ARed, uint8_t AGreen, uint
   return index;
 }
 
+void TFloydSteinbergDitherer::SkipPixel() {
+  // As a pixel whose error is 0: the shares carried along still move on.
+  const size_t behind = static_cast<size_t>(FSlot - FDirection);
+  for (TChannel& channel : FChannels) {
+    channel.Errors[behind] = channel.BelowPrev;
+    channel.BelowPrev = channel.Below;
+    channel.Below = 0;
+    channel.Current = 0;
+  }
+  FSlot += FDirection;
+  TDitherEngine::SkipPixel();
+}
+
 void TFloydSteinbergDitherer::NextRow() {
   // The row's last column gets its share; the one beyond falls off the row.
   const size_t last = static_cast<size_t>(FSlot - FDirection);
@@ -159,6 +172,11 @@ uint16_t TMultiRowDitherer::DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t AB
   }
   FSlot += FDirection;
   return index;
+}
+
+void TMultiRowDitherer::SkipPixel() {
+  FSlot += FDirection;
+  TDitherEngine::SkipPixel();
 }
 
 void TMultiRowDitherer::NextRow() {

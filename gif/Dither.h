@@ -33,6 +33,9 @@ public:
   // the entry's colour. Column() then moves on by Direction().
   virtual uint16_t DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
                                uint8_t& AEntryGreen, uint8_t& AEntryBlue);
+  // Passes over the pixel at Column() without choosing a colour for it and
+  // without spreading any error (a transparent pixel of a frame).
+  virtual void SkipPixel() { FColumn += FDirection; }
   // After each row: turns round and starts the next row at its first column
   // in the new direction. A row is walked while 0 <= Column() < Width().
   virtual void NextRow();
@@ -60,6 +63,7 @@ public:
   TFloydSteinbergDitherer(int AWidth, TColorLookup& ALookup);
   uint16_t DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
                        uint8_t& AEntryGreen, uint8_t& AEntryBlue) override;
+  void SkipPixel() override;
   void NextRow() override;
 
 private:
@@ -86,6 +90,7 @@ public:
 
   uint16_t DitherPixel(uint8_t ARed, uint8_t AGreen, uint8_t ABlue, uint8_t& AEntryRed,
                        uint8_t& AEntryGreen, uint8_t& AEntryBlue) override;
+  void SkipPixel() override;
   void NextRow() override;
 
 protected:

@@ -1,9 +1,11 @@
 // The one exception class the GIF codec raises: a failure with its message.
 #pragma once
 
-#include "Exception.h"
+#include "Graphic.h"
 
-class GIFException : public Exception {
+// A graphic's failure, so that callers of the picture registry catch it with
+// the other picture formats' failures.
+class GIFException : public EInvalidGraphic {
 public:
-  using Exception::Exception;
+  using EInvalidGraphic::EInvalidGraphic;
 };

@@ -26,5 +26,9 @@ std::string FindProgram(const std::string& AName);
 // its exit status (-1 when it could not run or died by a signal).
 int RunProgram(const std::vector<std::string>& AArguments);
 
+// Runs AArguments[0] and collects its standard output (standard error is
+// thrown away); answers its exit status as RunProgram does.
+int RunProgramOutput(const std::vector<std::string>& AArguments, std::string& AOutput);
+
 std::vector<uint8_t> ReadFileBytes(const std::string& AFileName);
 void WriteFileBytes(const std::string& AFileName, const std::vector<uint8_t>& AData);

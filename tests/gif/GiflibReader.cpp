@@ -78,6 +78,16 @@ TGiflibPicture ReadWithGiflib(const std::vector<uint8_t>& AData) {
     frame.Pixels.assign(image.RasterBits,
                         image.RasterBits + static_cast<size_t>(frame.Width) * frame.Height);
     frame.LocalColors = Colors(image.ImageDesc.ColorMap);
+    GraphicsControlBlock control;
+    if (DGifSavedExtensionToGCB(file, i, &control) == GIF_OK) {
+      for (int e = 0; e < image.ExtensionBlockCount; ++e)
+        if (image.ExtensionBlocks[e].Function == GRAPHICS_EXT_FUNC_CODE) {
+          frame.Delay = control.DelayTime;
+          frame.Disposal = control.DisposalMode;
+          frame.TransparentIndex = control.TransparentColor;
+          break;
+        }
+    }
     picture.Frames.push_back(std::move(frame));
     if (picture.Loops < 0) picture.Loops = LoopCount(image);
   }

@@ -16,6 +16,10 @@ struct TGiflibFrame {
   std::vector<uint8_t> Pixels;
   // Red, green, blue per entry; empty without a local table.
   std::vector<uint8_t> LocalColors;
+  // From the frame's graphic control block: -1 without one.
+  int Delay = -1;
+  int Disposal = -1;
+  int TransparentIndex = -1;
 };
 
 struct TGiflibPicture {
