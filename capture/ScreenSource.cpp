@@ -46,7 +46,7 @@ void SetOpaque(uint8_t* AFrom, size_t ABytes) {
 
 TScreenSource::~TScreenSource() {
   FWarming = nullptr; // taken from the pool, which destroys it
-  FPool.Close([this](TFrameBuffer& ABuffer) { EndServerSide(ABuffer); });
+  FPool.Close([this](TShmFrameBuffer& ABuffer) { EndServerSide(ABuffer); });
   FRender.Close();
 }
 
@@ -75,7 +75,7 @@ int TScreenSource::Open(const TScreenRequest& ARequest) {
 
   // The first buffer is ready before the first frame: the server's first
   // write into fresh memory is many times slower than the later ones.
-  std::unique_ptr<TFrameBuffer> first;
+  std::unique_ptr<TShmFrameBuffer> first;
   std::string step;
   if (const int error = NewBuffer(first, step)) {
     AV.av_log(FOwner, AV_LOG_ERROR, "CreateCompatibleBitmap() error %li\n",
@@ -158,9 +158,9 @@ int TScreenSource::ResourceCount() const {
   return FPool.Counts().Total;
 }
 
-int TScreenSource::NewBuffer(std::unique_ptr<TFrameBuffer>& ABuffer, std::string& AStep) {
+int TScreenSource::NewBuffer(std::unique_ptr<TShmFrameBuffer>& ABuffer, std::string& AStep) {
   const int64_t began = CaptureClock();
-  auto buffer = std::make_unique<TFrameBuffer>();
+  auto buffer = std::make_unique<TShmFrameBuffer>();
   // Packets carry zeroed padding after their data; the server never writes there.
   if (const int error = buffer->Image.Create(
           FConnection.Get(), static_cast<size_t>(FFrameBytes) + AV_INPUT_BUFFER_PADDING_SIZE,
@@ -181,7 +181,7 @@ int TScreenSource::BandRows() const {
   return std::clamp(kBandBytes / std::max(FStride, 1), 1, FConnection.ScreenHeight());
 }
 
-void TScreenSource::Warm(TFrameBuffer& ABuffer, int ARows) {
+void TScreenSource::Warm(TShmFrameBuffer& ABuffer, int ARows) {
   // Any picture will do: the point is that the server has touched every
   // page once. The root is always there, and within it a band of the
   // screen's width at most.
@@ -203,7 +203,7 @@ void TScreenSource::Warm(TFrameBuffer& ABuffer, int ARows) {
   }
 }
 
-void TScreenSource::EndServerSide(TFrameBuffer& ABuffer) {
+void TScreenSource::EndServerSide(TShmFrameBuffer& ABuffer) {
   FRender.FreeTarget(ABuffer.Target);
   ABuffer.Image.Detach();
 }
@@ -215,7 +215,7 @@ bool TScreenSource::HasSpareWork() const {
 void TScreenSource::PrepareSpare() {
   if (!FWarming) {
     if (!FPool.CanGrow()) return;
-    std::unique_ptr<TFrameBuffer> buffer;
+    std::unique_ptr<TShmFrameBuffer> buffer;
     std::string step;
     if (const int error = NewBuffer(buffer, step)) {
       // The system has no more segments to give: make do with those there are.
@@ -230,16 +230,16 @@ void TScreenSource::PrepareSpare() {
   if (FWarming->WarmRows >= FHeight) FPool.PutBack(std::exchange(FWarming, nullptr));
 }
 
-TFrameBuffer* TScreenSource::AcquireBuffer(int64_t ADeadline) {
-  if (TFrameBuffer* buffer = FPool.TakeFree()) return buffer;
+TShmFrameBuffer* TScreenSource::AcquireBuffer(int64_t ADeadline) {
+  if (TShmFrameBuffer* buffer = FPool.TakeFree()) return buffer;
   // The reader may be about to let go of one.
   while (FPool.WaitForFree(ADeadline))
-    if (TFrameBuffer* buffer = FPool.TakeFree()) return buffer;
+    if (TShmFrameBuffer* buffer = FPool.TakeFree()) return buffer;
   if (FPool.IsInterrupted()) return nullptr;
   // Not ready yet: this grab writes the rest of it the first time.
   if (FWarming) return std::exchange(FWarming, nullptr);
   if (!FPool.CanGrow()) return nullptr;
-  std::unique_ptr<TFrameBuffer> buffer;
+  std::unique_ptr<TShmFrameBuffer> buffer;
   std::string step;
   if (const int error = NewBuffer(buffer, step)) {
     FPool.SetBound(FPool.Counts().Total);
@@ -249,7 +249,7 @@ TFrameBuffer* TScreenSource::AcquireBuffer(int64_t ADeadline) {
   return FPool.Add(std::move(buffer));
 }
 
-int TScreenSource::Grab(TFrameBuffer& ABuffer, bool AStopped, bool& AGrabbed) {
+int TScreenSource::Grab(TShmFrameBuffer& ABuffer, bool AStopped, bool& AGrabbed) {
   AGrabbed = true;
   uint8_t* frame = ABuffer.Image.Data();
   int error = 0;
@@ -269,7 +269,7 @@ int TScreenSource::Grab(TFrameBuffer& ABuffer, bool AStopped, bool& AGrabbed) {
   return 0;
 }
 
-int TScreenSource::GrabVisiblePart(uint8_t* AFrame, TFrameBuffer& ABuffer, bool& AGrabbed) {
+int TScreenSource::GrabVisiblePart(uint8_t* AFrame, TShmFrameBuffer& ABuffer, bool& AGrabbed) {
   xcb_connection_t* c = FConnection.Get();
   const xcb_window_t root = FConnection.Root();
   TXRect screen, source;

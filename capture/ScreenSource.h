@@ -5,7 +5,7 @@
 #pragma once
 
 #include "Cursor.h"
-#include "FramePool.h"
+#include "ShmFramePool.h"
 #include "LibAV.h"
 #include "RenderGrab.h"
 #include "WindowGeometry.h"
@@ -47,7 +47,7 @@ public:
   // A buffer for the next frame: a free one, else one that comes back
   // before ADeadline, else a new one while the bound allows. Null when
   // every buffer is in use, or the wait was interrupted.
-  TFrameBuffer* AcquireBuffer(int64_t ADeadline);
+  TShmFrameBuffer* AcquireBuffer(int64_t ADeadline);
   // Ends a wait in AcquireBuffer at once, now and from now on.
   void Interrupt() { FPool.Interrupt(); }
   // Whether a buffer is being made ready ahead of need: none is free and
@@ -65,12 +65,12 @@ public:
   // AGrabbed comes back false when there is no frame this time (the window
   // moved while the grab looked for it). AStopped: the device is closing,
   // so cursor failures stay quiet.
-  int Grab(TFrameBuffer& ABuffer, bool AStopped, bool& AGrabbed);
+  int Grab(TShmFrameBuffer& ABuffer, bool AStopped, bool& AGrabbed);
   // ABuffer as the reference-counted buffer of a packet of FrameBytes();
   // null without memory (the buffer is then back in the pool).
-  AVBufferRef* HandOut(TFrameBuffer* ABuffer) { return FPool.HandOut(ABuffer, FFrameBytes); }
-  void PutBack(TFrameBuffer* ABuffer) { FPool.PutBack(ABuffer); }
-  TFramePool::TCounts PoolCounts() const { return FPool.Counts(); }
+  AVBufferRef* HandOut(TShmFrameBuffer* ABuffer) { return FPool.HandOut(ABuffer, FFrameBytes); }
+  void PutBack(TShmFrameBuffer* ABuffer) { FPool.PutBack(ABuffer); }
+  TShmFramePool::TCounts PoolCounts() const { return FPool.Counts(); }
   int PoolBound() const { return FPool.Bound(); }
   // Whether the server sets the frames' fourth byte itself.
   bool Composites() const { return FRender.IsOpen(); }
@@ -99,12 +99,12 @@ private:
   bool CanComposite() const;
   // A new buffer, not written by the server yet; 0 or an error code with
   // AStep naming what failed.
-  int NewBuffer(std::unique_ptr<TFrameBuffer>& ABuffer, std::string& AStep);
+  int NewBuffer(std::unique_ptr<TShmFrameBuffer>& ABuffer, std::string& AStep);
   // Has the server write up to ARows more rows of ABuffer once.
-  void Warm(TFrameBuffer& ABuffer, int ARows);
+  void Warm(TShmFrameBuffer& ABuffer, int ARows);
   int BandRows() const;
-  void EndServerSide(TFrameBuffer& ABuffer);
-  int GrabVisiblePart(uint8_t* AFrame, TFrameBuffer& ABuffer, bool& AGrabbed);
+  void EndServerSide(TShmFrameBuffer& ABuffer);
+  int GrabVisiblePart(uint8_t* AFrame, TShmFrameBuffer& ABuffer, bool& AGrabbed);
   // Moves the visible part, which the server wrote at the start of the
   // frame in rows of its own width, to where it belongs, and blackens the rest.
   void PlaceVisiblePart(uint8_t* AFrame, const TXRect& AVisible);
@@ -120,8 +120,8 @@ private:
   AVPixelFormat FPixelFormat = AV_PIX_FMT_NONE;
   bool FOpaque = false; // the fourth byte of each pixel must be 255
   TRenderGrab FRender;  // open when the server composites the frames
-  TFramePool FPool;
-  TFrameBuffer* FWarming = nullptr; // the spare being made ready, taken from the pool
+  TShmFramePool FPool;
+  TShmFrameBuffer* FWarming = nullptr; // the spare being made ready, taken from the pool
   int64_t FWarmRowTime = 0;         // microseconds a fresh row takes to warm up
   int64_t FNewBufferTime = 0;       // microseconds a new buffer takes to make
   bool FDrawCursor = false;         // cleared for good once the cursor cannot be drawn

@@ -110,7 +110,7 @@ void TScreenThread::GrabFrame() {
   if (FDevice.Queue.ShouldDropFrame()) return;
   // A buffer the reader still holds may come back until the next frame is
   // due; the first frame takes the one made ready while the device opened.
-  TFrameBuffer* buffer =
+  TShmFrameBuffer* buffer =
       screen.AcquireBuffer(FSchedule.IsStarted() ? FSchedule.Due() : CaptureClock());
   if (!buffer) {
     // Every buffer the limit allows is queued or still held by the reader.

@@ -187,6 +187,23 @@ void TCustomFFmpeg::Terminate(bool AWait) {
   }
 }
 
+bool TCustomFFmpeg::PassPause(int64_t& APausedAt, int64_t& AResumedAt) {
+  TPauseGate::TSpan span;
+  if (!FPauseGate.Pass(&span)) return false;
+  // The gate's clock and the libraries' may count from different origins.
+  const int64_t offset =
+      AV.av_gettime_relative() -
+      std::chrono::duration_cast<std::chrono::microseconds>(TPauseGate::TClock::now().time_since_epoch())
+          .count();
+  auto micros = [&](TPauseGate::TClock::time_point ATime) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(ATime.time_since_epoch()).count() +
+           offset;
+  };
+  APausedAt = micros(span.Paused);
+  AResumedAt = micros(span.Resumed);
+  return true;
+}
+
 void TCustomFFmpeg::SuspendConvert() {
   if (FThreadActive) FPauseGate.Pause();
 }

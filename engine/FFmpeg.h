@@ -82,7 +82,7 @@ public:
   // The transcode loop passes this at the top of each pass, holding no lock;
   // it answers whether the task was held, so I/O time-outs restart after it.
   bool PassPauseGate() { return FPauseGate.Pass(); }
-  bool StopRequested() const { return FStopFlag.load(); }
+  bool StopRequested() const override { return FStopFlag.load(); }
 
   bool Running() const { return FRunning.load(); }
   bool Terminated() const { return FTerminated.load(); }
@@ -110,8 +110,15 @@ protected:
   }
   // Close what the loop left open; called under FCodecListLock, which guards
   // the task's lists of open encoders and decoders.
-  virtual void CloseOpenEncoders() {}
-  virtual void CloseOpenDecoders() {}
+  virtual void CloseOpenEncoders() { CloseEncoders(); }
+  virtual void CloseOpenDecoders() { CloseDecoders(); }
+  // The loop's pause gate, with the span it was held on the libraries'
+  // monotonic clock.
+  bool PassPause(int64_t& APausedAt, int64_t& AResumedAt) override;
+  bool HasAudioHooks() const override { return OnAudioInputHook || OnAudioOutputHook; }
+  bool HasVideoHooks() const override { return OnVideoInputHook || OnVideoOutputHook; }
+  bool HasFrameHooks() const override { return OnFrameInputHook || OnFrameOutputHook; }
+  bool HasPreview() const override { return FPreviewFlags.load() != 0; }
   std::mutex FCodecListLock;
   // Waits for the task's threads to end, so nothing runs while it dies.
   void JoinThreads();

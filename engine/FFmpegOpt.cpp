@@ -1,6 +1,4 @@
-// The task's files (see FFmpegOpt.h). The transcode loop is a stage of its
-// own; until it is part of the engine its seam fails with a clear error
-// rather than pretend to succeed.
+// The task's files and its run (see FFmpegOpt.h).
 #include "FFmpegOpt.h"
 
 #include "FFOptions.h"
@@ -68,5 +66,6 @@ int TCustomFFmpegOpt::AddOutput(const std::string& AOptions, bool AJoin,
 }
 
 void TCustomFFmpegOpt::Transcode() {
-  FatalError("The transcode loop is not available in this build");
+  FFinished = false;
+  FFinished = RunTranscode();
 }

@@ -30,8 +30,6 @@ public:
   // LastErrMsg set) on failure. Sets FFinished when the loop reached its end
   // without a stop request.
   virtual void Transcode();
-  // Frees what the loop kept between its stages.
-  virtual void FreeTranscodeState() {}
 
 protected:
   int FOutputCount = 0;

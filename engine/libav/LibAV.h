@@ -15,6 +15,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 #include <libavutil/cpu.h>
 #include <libavutil/dict.h>
+#include <libavutil/eval.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 #include <libavutil/parseutils.h>

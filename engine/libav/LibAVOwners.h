@@ -47,6 +47,7 @@ using TAVIOOutput =
 using TFilterGraphPtr =
     std::unique_ptr<AVFilterGraph, TLibAVFreeRef<AVFilterGraph, &TLibAVApi::avfilter_graph_free>>;
 using TBsfContextPtr = std::unique_ptr<AVBSFContext, TLibAVFreeRef<AVBSFContext, &TLibAVApi::av_bsf_free>>;
+using TExprPtr = std::unique_ptr<AVExpr, TLibAVFree<AVExpr, &TLibAVApi::av_expr_free>>;
 using TSwsContextPtr = std::unique_ptr<SwsContext, TLibAVFree<SwsContext, &TLibAVApi::sws_freeContext>>;
 
 // Memory of the libraries' allocator.

@@ -5,7 +5,10 @@
 #pragma once
 
 #include "FFDictionary.h"
+#include "FramePool.h"
 #include "LibAVOwners.h"
+
+#include <cstdio>
 
 #include <climits>
 #include <cstdint>
@@ -28,8 +31,15 @@ struct TInputFile {
   int RateEmu = 0;               // "re": read no faster than real time
   // The input's time stamps are the wall-clock times its frames were taken
   // (an input device): a forced frame rate places frames on the rate's grid
-  // by their time stamps instead of numbering them.
+  // by their time stamps instead of numbering them, and a pause cuts the
+  // paused time out of it.
   bool RealTime = false;
+  // Real-time inputs: the smallest (clock - time stamp) seen, microseconds;
+  // it maps a span of the clock onto the input's time stamps.
+  int64_t ClockOffset = INT64_MAX;
+  // Real-time inputs: the spans cut out by pauses, in the input's own time
+  // (before TsOffset): packets inside them are dropped.
+  std::vector<std::pair<int64_t, int64_t>> Cuts;
 };
 
 struct TInputStream {
@@ -38,8 +48,15 @@ struct TInputStream {
   bool Discard = true;     // no output uses it
   int DecodingNeeded = 0;  // users that need decoded data
   const AVCodec* Decoder = nullptr;
+  // Where a video decoder takes its pictures from; it outlives the decoder.
+  std::unique_ptr<TFramePool> Pool;
   // The stream's decoder, made from its parameters at opening (time base set).
   TCodecContextPtr DecoderContext;
+  TFramePtr DecodedFrame;
+  int64_t Start = 0;           // "re": the clock when reading began
+  bool SawFirstTs = false;
+  bool DecoderOpened = false;
+  int FrameNumber = 0;         // decoded pictures, for the input hooks
   TDictionary DecoderOpts;
 
   // Time-stamp bookkeeping of the loop.
@@ -65,6 +82,8 @@ struct TInputStream {
   struct TSub2Video {
     int Width = 0, Height = 0;
     TFramePtr Frame;
+    int64_t LastPts = AV_NOPTS_VALUE;
+    int64_t EndPts = INT64_MAX;
   } Sub2Video;
 
   std::vector<TInputFilter*> Filters; // the graph inputs this stream feeds
@@ -82,6 +101,7 @@ struct TOutputFile {
   int64_t StartTime = 0;
   uint64_t LimitFileSize = UINT64_MAX;
   int Shortest = 0;
+  bool HeaderWritten = false; // shared muxer: part 0's record says it
 };
 
 struct TOutputStream {
@@ -112,6 +132,10 @@ struct TOutputStream {
   int Pass = 0;                          // "pass": bit 0 first pass, bit 1 second
   int64_t ForcedKeyFramesCount = 0;
   std::vector<int64_t> ForcedKeyFrames;  // times in the encoder's time base, sorted
+  // "force_key_frames" given as "expr:...": the expression and its variables
+  // n, n_forced, prev_forced_n, prev_forced_t, t.
+  TExprPtr ForcedKeyFramesExpr;
+  double ForcedKeyFramesValues[5] = {0, 0, 0, 0, 0};
   TOutputFilter* Filter = nullptr;
   std::string AvFilter; // the filter description: "filter", or "null" / "anull"
   int64_t SwsFlags = 0;
@@ -126,6 +150,18 @@ struct TOutputStream {
   bool KeepPixFmt = false;
   int64_t LastMuxDts = AV_NOPTS_VALUE;
   int64_t LastMuxPts = AV_NOPTS_VALUE;
+  // The loop's state of the stream.
+  TFramePtr FilteredFrame;
+  bool EncoderOpened = false;
+  bool EncoderFlushed = false;
+  size_t ForcedKeyFramesIndex = 0;
+  std::shared_ptr<FILE> LogFile; // two-pass statistics
+  int Quality = -1;              // of the last packet, in lambda units
+  int PictType = 0;              // of the last packet (AVPictureType)
+  int64_t LumaError = -1;        // of the last packet, when the encoder computes it
+  int LastFrameSize = 0;         // bytes of the last video packet
+  uint64_t DataSize = 0;         // bytes written
+  uint64_t PacketsWritten = 0;
 };
 
 struct TInputFilter {

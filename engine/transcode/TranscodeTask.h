@@ -15,6 +15,7 @@
 #include "StreamRecords.h"
 #include "TaskOptions.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,6 +96,29 @@ public:
   int ConfigureOutputFilter(TFilterGraph& AGraph, TOutputFilter& AFilter, AVFilterInOut* AOut);
   static bool StreamFeedsGraph(const TFilterGraph& AGraph, const TInputStream& AIst);
 
+  // ---- The conversion ----
+  // The whole run: start-up, the loop until the stop flag or the end of every
+  // input, then drain, trailers, the last report and closing every codec.
+  // Raises FFmpegException (LastErrMsg set) when start-up fails or the run
+  // ends on an error; the trailer of every output whose header was written
+  // is written first, so what was recorded stays readable. Answers whether
+  // the loop reached its end without a stop request.
+  bool RunTranscode();
+  // Frees every record, graph and context and deletes outputs that received
+  // nothing (0 bytes).
+  void FreeTranscodeState();
+  // Closes what a run left open (RunTranscode closes its codecs itself).
+  void CloseEncoders();
+  void CloseDecoders();
+
+  // Counters of the run, read by the progress report.
+  int64_t DupFrames = 0, DropFrames = 0;
+  bool DupOrDropHappened = false;
+  int64_t VideoSize = 0, AudioSize = 0, SubtitleSize = 0, ExtraSize = 0;
+  // The output streams the loop works on (a join works on one part at a
+  // time), inclusive, and the part's index.
+  int FirstOst = 0, LastOst = -1, PartIndex = 0;
+
   // ---- What the option machinery asks of the task ----
   std::vector<AVFormatContext*> InputContexts() const override;
   int AddComplexFilterGraph(const std::string& ADescription) override;
@@ -107,7 +131,85 @@ protected:
   // the thread that opens it; the public face turns it into its event.
   virtual void DoBeforeFindStreamInfo(AVFormatContext* /*AContext*/) {}
 
+  // What the loop asks of the task that runs it (the public face answers):
+  // the stop flag, read at every pass; the pause gate, passed at every pass
+  // holding no lock, answering the span it held the loop (microseconds of
+  // the monotonic clock) or false.
+  virtual bool StopRequested() const { return false; }
+  virtual bool PassPause(int64_t& /*APausedAt*/, int64_t& /*AResumedAt*/) { return false; }
+  // The hooks around decoding and encoding and the progress report; none
+  // here.
+  virtual void PreProcessVideoFrame(TInputStream& /*AIst*/, AVFrame* /*AFrame*/) {}
+  virtual void ApplyOutputHooks(TOutputStream& /*AOst*/, AVFrame* /*AFrame*/,
+                                int /*AFrameNumber*/, int64_t /*APts*/) {}
+  virtual void AudioInputHook(TInputStream& /*AIst*/, AVFrame* /*AFrame*/) {}
+  virtual void AudioOutputHook(TOutputStream& /*AOst*/, AVFrame* /*AFrame*/) {}
+  virtual void PrintReport(bool /*ALast*/, int64_t /*ATimerStart*/, int64_t /*ANow*/) {}
+  // What stream copy cannot serve: hooks on decoded frames.
+  virtual bool HasAudioHooks() const { return false; }
+  virtual bool HasVideoHooks() const { return false; }
+  virtual bool HasFrameHooks() const { return false; }
+  virtual bool HasHookLibraries() const { return false; }
+  virtual bool HasPreview() const { return false; }
+
 private:
+  // Start-up (TranscodeInit.cpp).
+  int TranscodeInit();
+  int InitOutputStream(TOutputStream& AOst, std::string& AError);
+  AVRational CopyTimeBase(const TInputStream& AIst, const TOutputStream& AOst) const;
+  int OpenEncoder(TOutputStream& AOst, std::string& AError);
+  int InitInputStream(TInputStream& AIst, std::string& AError);
+  void ParseForcedKeyFrames(TOutputStream& AOst);
+  void DumpStreamMapping();
+  TInputStream* GetInputStream(const TOutputStream& AOst) const;
+  // The loop (TranscodeLoop.cpp).
+  int TranscodeStep();
+  bool NeedOutput();
+  TOutputStream* ChooseOutput();
+  bool GotEAgain() const;
+  void ResetEAgain();
+  void SetJoinRange();
+  int TranscodeFromFilter(TFilterGraph& AGraph, TInputStream*& AIst);
+  int ProcessInput(int AFileIndex);
+  void CloseOutputStream(TOutputStream& AOst);
+  bool CheckRecordingTime(TOutputStream& AOst);
+  void ReportNewStream(int AFileIndex, const AVPacket& APacket);
+  void JoinSwitch(int AFileIndex);
+  void OpenRangeEncoders();
+  void CutPause(int64_t APausedAt, int64_t AResumedAt);
+  void DrainGraph(TFilterGraph& AGraph);
+  void FinishGraphs();
+  // Decoding (DecodeStage.cpp).
+  int OutputPacket(TInputStream& AIst, AVPacket* APacket);
+  int DecodeAudio(TInputStream& AIst, AVPacket* APacket, bool& AGotOutput);
+  int DecodeVideo(TInputStream& AIst, AVPacket* APacket, bool& AGotOutput);
+  int TranscodeSubtitles(TInputStream& AIst, AVPacket* APacket, bool& AGotOutput);
+  int PushFrame(TInputStream& AIst, AVFrame* AFrame);
+  void PushCanvas(TInputStream& AIst);
+  void SendEndOfStream(TInputFilter& AFilter);
+  void SendEndOfStream(TInputStream& AIst);
+  void RateEmuSleep(TInputStream& AIst);
+  bool CheckOutputConstraints(const TInputStream& AIst, const TOutputStream& AOst) const;
+  void DoStreamCopy(TInputStream& AIst, TOutputStream& AOst, const AVPacket& APacket);
+  void Sub2VideoUpdate(TInputStream& AIst, const AVSubtitle* ASubtitle);
+  void Sub2VideoHeartbeat(TInputStream& AIst, int64_t APts);
+  // Encoding and writing (EncodeStage.cpp).
+  int ReapFilters();
+  void DoVideoOut(TOutputStream& AOst, AVFrame* AFrame);
+  bool IsForcedKeyFrame(TOutputStream& AOst, int64_t APts);
+  void DoAudioOut(TOutputStream& AOst, AVFrame* AFrame);
+  void DoSubtitleOut(TOutputStream& AOst, TInputStream& AIst, AVSubtitle& ASubtitle);
+  void EncodeAndWrite(TOutputStream& AOst, const AVFrame* AFrame);
+  void WriteFrame(TOutputStream& AOst, AVPacket* APacket);
+  void WritePacketNow(TOutputStream& AOst, AVPacket* APacket);
+  void FlushEncoders();
+  void DoVideoStats(TOutputStream& AOst, int AFrameSize);
+
+  // The loop's state.
+  std::string FRunError; // the first error that ended the run, for the end notice
+  std::unique_ptr<FILE, int (*)(FILE*)> FVStatsFile{nullptr, &std::fclose};
+  std::vector<uint8_t> FSubtitleBuffer;
+
   TOutputStream& NewVideoStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);
   TOutputStream& NewAudioStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);
   TOutputStream& NewSubtitleStream(TOptionsContext& AOptions, AVFormatContext* AContext,

@@ -19,13 +19,13 @@
 
 // One frame's memory: the segment, and the picture over it when the server
 // composites into it.
-struct TFrameBuffer {
+struct TShmFrameBuffer {
   TShmImage Image;
   TRenderTarget Target;
   int WarmRows = 0; // rows [0, WarmRows) the server has written at least once
 };
 
-class TFramePool {
+class TShmFramePool {
 public:
   struct TCounts {
     int Total = 0; // buffers made and not yet destroyed
@@ -33,10 +33,10 @@ public:
     int Out = 0; // handed on with a packet and not back yet
   };
 
-  TFramePool();
-  ~TFramePool();
-  TFramePool(const TFramePool&) = delete;
-  TFramePool& operator=(const TFramePool&) = delete;
+  TShmFramePool();
+  ~TShmFramePool();
+  TShmFramePool(const TShmFramePool&) = delete;
+  TShmFramePool& operator=(const TShmFramePool&) = delete;
 
   void SetBound(int ABound);
   int Bound() const;
@@ -46,7 +46,7 @@ public:
   // The grab thread's side. A buffer taken is the caller's until it puts
   // it back or hands it out.
   // A free buffer, taken; null when none is free.
-  TFrameBuffer* TakeFree();
+  TShmFrameBuffer* TakeFree();
   // Waits until a buffer is free, the clock (CaptureClock) reaches
   // ADeadline or the wait is interrupted; answers whether one is free.
   bool WaitForFree(int64_t ADeadline);
@@ -54,17 +54,17 @@ public:
   void Interrupt();
   bool IsInterrupted() const;
   // Takes ABuffer into the pool; the caller has it taken.
-  TFrameBuffer* Add(std::unique_ptr<TFrameBuffer> ABuffer);
-  void PutBack(TFrameBuffer* ABuffer);
+  TShmFrameBuffer* Add(std::unique_ptr<TShmFrameBuffer> ABuffer);
+  void PutBack(TShmFrameBuffer* ABuffer);
   // Hands ABuffer on as the buffer of a packet: ASize bytes of data and
   // the zeroed padding that packets carry after them. Null without memory,
   // and the buffer is put back.
-  AVBufferRef* HandOut(TFrameBuffer* ABuffer, int ASize);
+  AVBufferRef* HandOut(TShmFrameBuffer* ABuffer, int ASize);
 
   // Ends the pool: AEndServerSide runs for every buffer (it must leave the
   // buffer's memory mapped); buffers here are destroyed at once, those
   // still out once they come back. Later calls do nothing.
-  void Close(const std::function<void(TFrameBuffer&)>& AEndServerSide);
+  void Close(const std::function<void(TShmFrameBuffer&)>& AEndServerSide);
 
 private:
   struct TCore;

@@ -1,20 +1,20 @@
 // The frame buffer pool (see FramePool.h).
-#include "FramePool.h"
+#include "ShmFramePool.h"
 
 #include "CaptureDevice.h"
 
 #include <algorithm>
 #include <chrono>
 
-struct TFramePool::TSlot {
+struct TShmFramePool::TSlot {
   enum class TState { Free, Taken, Out };
-  std::unique_ptr<TFrameBuffer> Buffer;
+  std::unique_ptr<TShmFrameBuffer> Buffer;
   TState State = TState::Taken;
   // While the buffer is out: the pool outlives its buffers.
   std::shared_ptr<TCore> Keep;
 };
 
-struct TFramePool::TCore {
+struct TShmFramePool::TCore {
   mutable std::mutex Lock; // everything below
   std::condition_variable Returned;
   std::vector<std::unique_ptr<TSlot>> Slots;
@@ -23,7 +23,7 @@ struct TFramePool::TCore {
   bool Interrupted = false;
   bool Closed = false;
 
-  TSlot* SlotOf(const TFrameBuffer* ABuffer) const {
+  TSlot* SlotOf(const TShmFrameBuffer* ABuffer) const {
     for (const auto& slot : Slots)
       if (slot->Buffer.get() == ABuffer) return slot.get();
     return nullptr;
@@ -37,23 +37,23 @@ struct TFramePool::TCore {
   }
 };
 
-TFramePool::TFramePool() : FCore(std::make_shared<TCore>()) {}
+TShmFramePool::TShmFramePool() : FCore(std::make_shared<TCore>()) {}
 
-TFramePool::~TFramePool() {
+TShmFramePool::~TShmFramePool() {
   Close(nullptr);
 }
 
-void TFramePool::SetBound(int ABound) {
+void TShmFramePool::SetBound(int ABound) {
   std::lock_guard lock(FCore->Lock);
   FCore->Bound = std::max(ABound, 1);
 }
 
-int TFramePool::Bound() const {
+int TShmFramePool::Bound() const {
   std::lock_guard lock(FCore->Lock);
   return FCore->Bound;
 }
 
-TFramePool::TCounts TFramePool::Counts() const {
+TShmFramePool::TCounts TShmFramePool::Counts() const {
   std::lock_guard lock(FCore->Lock);
   const auto out = std::count_if(FCore->Slots.begin(), FCore->Slots.end(), [](const auto& ASlot) {
     return ASlot->State == TSlot::TState::Out;
@@ -62,12 +62,12 @@ TFramePool::TCounts TFramePool::Counts() const {
           static_cast<int>(out)};
 }
 
-bool TFramePool::CanGrow() const {
+bool TShmFramePool::CanGrow() const {
   std::lock_guard lock(FCore->Lock);
   return !FCore->Closed && static_cast<int>(FCore->Slots.size()) < FCore->Bound;
 }
 
-TFrameBuffer* TFramePool::TakeFree() {
+TShmFrameBuffer* TShmFramePool::TakeFree() {
   std::lock_guard lock(FCore->Lock);
   if (FCore->FreeSlots.empty()) return nullptr;
   // The most recently returned first: its pages are the likeliest in the caches.
@@ -77,7 +77,7 @@ TFrameBuffer* TFramePool::TakeFree() {
   return slot->Buffer.get();
 }
 
-bool TFramePool::WaitForFree(int64_t ADeadline) {
+bool TShmFramePool::WaitForFree(int64_t ADeadline) {
   std::unique_lock lock(FCore->Lock);
   for (;;) {
     if (!FCore->FreeSlots.empty()) return true;
@@ -87,7 +87,7 @@ bool TFramePool::WaitForFree(int64_t ADeadline) {
   }
 }
 
-void TFramePool::Interrupt() {
+void TShmFramePool::Interrupt() {
   {
     std::lock_guard lock(FCore->Lock);
     FCore->Interrupted = true;
@@ -95,21 +95,21 @@ void TFramePool::Interrupt() {
   FCore->Returned.notify_all();
 }
 
-bool TFramePool::IsInterrupted() const {
+bool TShmFramePool::IsInterrupted() const {
   std::lock_guard lock(FCore->Lock);
   return FCore->Interrupted;
 }
 
-TFrameBuffer* TFramePool::Add(std::unique_ptr<TFrameBuffer> ABuffer) {
+TShmFrameBuffer* TShmFramePool::Add(std::unique_ptr<TShmFrameBuffer> ABuffer) {
   auto slot = std::make_unique<TSlot>();
   slot->Buffer = std::move(ABuffer);
-  TFrameBuffer* buffer = slot->Buffer.get();
+  TShmFrameBuffer* buffer = slot->Buffer.get();
   std::lock_guard lock(FCore->Lock);
   FCore->Slots.push_back(std::move(slot));
   return buffer;
 }
 
-void TFramePool::PutBack(TFrameBuffer* ABuffer) {
+void TShmFramePool::PutBack(TShmFrameBuffer* ABuffer) {
   {
     std::lock_guard lock(FCore->Lock);
     TSlot* slot = FCore->SlotOf(ABuffer);
@@ -119,7 +119,7 @@ void TFramePool::PutBack(TFrameBuffer* ABuffer) {
   FCore->Returned.notify_all();
 }
 
-AVBufferRef* TFramePool::HandOut(TFrameBuffer* ABuffer, int ASize) {
+AVBufferRef* TShmFramePool::HandOut(TShmFrameBuffer* ABuffer, int ASize) {
   TSlot* slot = nullptr;
   {
     std::lock_guard lock(FCore->Lock);
@@ -129,14 +129,14 @@ AVBufferRef* TFramePool::HandOut(TFrameBuffer* ABuffer, int ASize) {
   }
   AVBufferRef* reference =
       AV.av_buffer_create(ABuffer->Image.Data(), ASize + AV_INPUT_BUFFER_PADDING_SIZE,
-                          &TFramePool::BufferFreed, slot, 0);
+                          &TShmFramePool::BufferFreed, slot, 0);
   if (reference) return reference;
   slot->Keep.reset();
   PutBack(ABuffer);
   return nullptr;
 }
 
-void TFramePool::BufferFreed(void* AOpaque, uint8_t*) noexcept {
+void TShmFramePool::BufferFreed(void* AOpaque, uint8_t*) noexcept {
   auto* slot = static_cast<TSlot*>(AOpaque);
   const std::shared_ptr<TCore> core = std::move(slot->Keep);
   std::unique_ptr<TSlot> orphan; // destroyed with the lock released
@@ -152,7 +152,7 @@ void TFramePool::BufferFreed(void* AOpaque, uint8_t*) noexcept {
   core->Returned.notify_all();
 }
 
-void TFramePool::Close(const std::function<void(TFrameBuffer&)>& AEndServerSide) {
+void TShmFramePool::Close(const std::function<void(TShmFrameBuffer&)>& AEndServerSide) {
   std::vector<std::unique_ptr<TSlot>> gone;
   {
     std::lock_guard lock(FCore->Lock);

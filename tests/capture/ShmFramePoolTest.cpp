@@ -49,7 +49,7 @@ protected:
     SleepFor(milliseconds(150));
     AInput.Drain();
   }
-  static TFramePool::TCounts Counts(const TCaptureInput& AInput) {
+  static TShmFramePool::TCounts Counts(const TCaptureInput& AInput) {
     return AInput.Device()->Screen->PoolCounts();
   }
 

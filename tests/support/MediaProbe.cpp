@@ -1,0 +1,85 @@
+// Reading a written file back (see MediaProbe.h).
+#include "MediaProbe.h"
+
+#include "FFErrors.h"
+#include "LibAVOwners.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+void Check(int AResult, const std::string& AWhat) {
+  if (AResult < 0) throw std::runtime_error(ErrorToString(AWhat, AResult));
+}
+
+} // namespace
+
+TProbedFile ProbeFile(const std::string& AFileName) {
+  AVFormatContext* raw = nullptr;
+  Check(AV.avformat_open_input(&raw, AFileName.c_str(), nullptr, nullptr), AFileName);
+  TInputContextPtr context(raw);
+  Check(AV.avformat_find_stream_info(raw, nullptr), "stream info of " + AFileName);
+
+  TProbedFile file;
+  file.Muxer = raw->iformat->name;
+  if (raw->duration != AV_NOPTS_VALUE) file.Duration = raw->duration / double(AV_TIME_BASE);
+  std::vector<TCodecContextPtr> decoders(raw->nb_streams);
+  std::vector<int64_t> lastDts(raw->nb_streams, AV_NOPTS_VALUE);
+  std::vector<bool> seen(raw->nb_streams, false);
+  for (unsigned i = 0; i < raw->nb_streams; ++i) {
+    const AVStream* st = raw->streams[i];
+    TProbedStream s;
+    s.Type = st->codecpar->codec_type;
+    s.Codec = st->codecpar->codec_id;
+    s.Width = st->codecpar->width;
+    s.Height = st->codecpar->height;
+    if (st->duration != AV_NOPTS_VALUE) s.Duration = st->duration * av_q2d(st->time_base);
+    file.Streams.push_back(s);
+    if (s.Type != AVMEDIA_TYPE_AUDIO) continue;
+    const AVCodec* codec = AV.avcodec_find_decoder(s.Codec);
+    if (!codec) throw std::runtime_error("no decoder for a sound stream");
+    decoders[i].reset(AV.avcodec_alloc_context3(codec));
+    Check(AV.avcodec_parameters_to_context(decoders[i].get(), st->codecpar), "decoder parameters");
+    decoders[i]->pkt_timebase = st->time_base;
+    Check(AV.avcodec_open2(decoders[i].get(), codec, nullptr), "sound decoder");
+  }
+
+  TPacketPtr packet(AV.av_packet_alloc());
+  TFramePtr frame(AV.av_frame_alloc());
+  auto drain = [&](unsigned AIndex) {
+    while (AV.avcodec_receive_frame(decoders[AIndex].get(), frame.get()) >= 0) {
+      file.Streams[AIndex].Samples += frame->nb_samples;
+      AV.av_frame_unref(frame.get());
+    }
+  };
+  for (;;) {
+    const int result = AV.av_read_frame(raw, packet.get());
+    if (result == AVERROR_EOF) break;
+    Check(result, "reading " + AFileName);
+    const unsigned index = static_cast<unsigned>(packet->stream_index);
+    TProbedStream& s = file.Streams[index];
+    const AVRational base = raw->streams[index]->time_base;
+    ++s.Packets;
+    if (packet->dts != AV_NOPTS_VALUE) {
+      if (lastDts[index] != AV_NOPTS_VALUE && packet->dts <= lastDts[index]) s.DtsIncreasing = false;
+      lastDts[index] = packet->dts;
+    }
+    if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE && packet->pts < packet->dts)
+      s.PtsNotBeforeDts = false;
+    if (packet->pts != AV_NOPTS_VALUE) {
+      const double pts = packet->pts * av_q2d(base);
+      s.PacketTimes.push_back(pts);
+      if (!seen[index] || pts < s.FirstPts) s.FirstPts = pts;
+      seen[index] = true;
+      s.EndPts = std::max(s.EndPts, pts + std::max<int64_t>(packet->duration, 0) * av_q2d(base));
+    }
+    if (decoders[index]) {
+      if (AV.avcodec_send_packet(decoders[index].get(), packet.get()) >= 0) drain(index);
+    }
+    AV.av_packet_unref(packet.get());
+  }
+  for (unsigned i = 0; i < raw->nb_streams; ++i)
+    if (decoders[i] && AV.avcodec_send_packet(decoders[i].get(), nullptr) >= 0) drain(i);
+  return file;
+}

@@ -1,0 +1,37 @@
+// Reads a written file back through the libraries: its streams, how many
+// frames and samples each holds (sound is decoded to count them), whether
+// its time stamps are in order, and how long it lasts.
+#pragma once
+
+#include "LibAV.h"
+
+#include <string>
+#include <vector>
+
+struct TProbedStream {
+  AVMediaType Type = AVMEDIA_TYPE_UNKNOWN;
+  AVCodecID Codec = AV_CODEC_ID_NONE;
+  int Width = 0, Height = 0;
+  int64_t Packets = 0;
+  int64_t Samples = 0;       // sound: decoded samples per channel
+  bool DtsIncreasing = true; // every dts after the one before it
+  bool PtsNotBeforeDts = true;
+  double FirstPts = 0;       // seconds
+  double EndPts = 0;         // seconds: the largest pts + duration
+  double Duration = 0;       // seconds, as the container records it; 0 unknown
+  std::vector<double> PacketTimes; // pts of each packet, seconds, in file order
+};
+
+struct TProbedFile {
+  std::string Muxer;
+  double Duration = 0; // seconds, as the container records it; 0 unknown
+  std::vector<TProbedStream> Streams;
+  const TProbedStream* Find(AVMediaType AType) const {
+    for (const auto& s : Streams)
+      if (s.Type == AType) return &s;
+    return nullptr;
+  }
+};
+
+// Raises std::runtime_error when the file cannot be opened or read.
+TProbedFile ProbeFile(const std::string& AFileName);

@@ -1,0 +1,31 @@
+// Runs recordings through the encoder as the recorder does: one task, an
+// input with its option string, an output with the recorder's string,
+// started in a worker thread; collects the terminate notices.
+#pragma once
+
+#include "FFEncode.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+class TTaskRun {
+public:
+  TTaskRun();
+  ~TTaskRun();
+  TTaskRun(const TTaskRun&) = delete;
+  TTaskRun& operator=(const TTaskRun&) = delete;
+
+  // Adds the task; false (with Error set) when the input or output fails.
+  bool Add(const std::string& AInput, const std::string& AInputOptions, const std::string& AOutput,
+           const std::string& AOutputOptions);
+  void Start() { Encoder.StartTask(1); }
+  // Services the main thread until the all-done notice; false on time-out.
+  bool WaitForEnd(std::chrono::milliseconds ALimit = std::chrono::seconds(60));
+  // Services the main thread for ATime (handlers run meanwhile).
+  static void Serve(std::chrono::milliseconds ATime);
+
+  TFFEncoder Encoder;
+  std::vector<TTerminateInfo> Notices;
+  std::string Error;
+};
