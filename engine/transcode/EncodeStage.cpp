@@ -360,6 +360,7 @@ void TTranscodeTask::FlushEncoders() {
     if (ost.EncoderFlushed) continue;
     ost.EncoderFlushed = true;
     if (!ost.EncodingNeeded || !ost.EncoderOpened) continue;
+    if (ReachedSizeLimit(*OutputFiles[static_cast<size_t>(ost.FileIndex)])) continue;
     AVCodecContext* enc = ost.EncoderContext.get();
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO && enc->frame_size <= 1) continue;
     if (enc->codec_type != AVMEDIA_TYPE_AUDIO && enc->codec_type != AVMEDIA_TYPE_VIDEO) continue;

@@ -138,16 +138,21 @@ void TTranscodeTask::SetJoinRange() {
   }
 }
 
+bool TTranscodeTask::ReachedSizeLimit(const TOutputFile& AFile) const {
+  AVIOContext* pb = AFile.Context->pb;
+  return pb && AFile.LimitFileSize != UINT64_MAX &&
+         static_cast<uint64_t>(AV.avio_seek(pb, 0, SEEK_CUR)) >= AFile.LimitFileSize;
+}
+
 bool TTranscodeTask::NeedOutput() {
   for (int i = FirstOst; i <= LastOst; ++i) {
     TOutputStream& ost = *OutputStreams[static_cast<size_t>(i)];
+    if (ost.Finished) continue;
     const TOutputFile& file = *OutputFiles[static_cast<size_t>(ost.FileIndex)];
-    AVFormatContext* oc = file.Context.get();
-    if (ost.Finished ||
-        (oc->pb && static_cast<uint64_t>(AV.avio_seek(oc->pb, 0, SEEK_CUR)) >= file.LimitFileSize))
-      continue;
-    if (ost.FrameNumber >= ost.MaxFrames) {
-      for (unsigned j = 0; j < oc->nb_streams; ++j)
+    // A file at its size limit takes nothing more, not even what the
+    // encoders and graphs still hold when the run ends.
+    if (ost.FrameNumber >= ost.MaxFrames || ReachedSizeLimit(file)) {
+      for (unsigned j = 0; j < file.Context->nb_streams; ++j)
         CloseOutputStream(*OutputStreams[static_cast<size_t>(file.FirstStreamIndex) + j]);
       continue;
     }

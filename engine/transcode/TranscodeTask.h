@@ -165,6 +165,7 @@ private:
   // The loop (TranscodeLoop.cpp).
   int TranscodeStep();
   bool NeedOutput();
+  bool ReachedSizeLimit(const TOutputFile& AFile) const;
   TOutputStream* ChooseOutput();
   bool GotEAgain() const;
   void ResetEAgain();

@@ -40,7 +40,7 @@ TEncoderStream AddStream(AVFormatContext* AOutput, AVCodecID AId, const TMediaSp
     c->time_base = av_inv_q(ASpec.FrameRate);
     c->framerate = ASpec.FrameRate;
     c->gop_size = ASpec.GopSize;
-    c->max_b_frames = 0;
+    c->max_b_frames = ASpec.BFrames;
   } else {
     c->sample_rate = ASpec.SampleRate;
     AV.av_channel_layout_default(&c->ch_layout, ASpec.Channels);

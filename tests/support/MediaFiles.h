@@ -21,6 +21,7 @@ struct TMediaSpec {
   int Channels = 2;
   int64_t StartTime = 0; // microseconds added to every time stamp
   int GopSize = 15;
+  int BFrames = 0; // pictures between references, reordered by the decoder
   // Chapters [start, end) in microseconds, titled "chapter N".
   std::vector<std::pair<int64_t, int64_t>> Chapters;
   // Global metadata "title".

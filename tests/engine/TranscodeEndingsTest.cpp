@@ -1,0 +1,258 @@
+// How runs end: the limits an output sets ("frames", "t", "fs", "shortest"),
+// a stop in the middle, a pause, a start-up that fails, a join of two
+// inputs, and a write error under a file-size limit.
+#include "LibAVForTests.h"
+#include "LogCapture.h"
+#include "MediaFiles.h"
+#include "MediaProbe.h"
+#include "RecorderStrings.h"
+#include "TaskRun.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class RunEndings : public testing::Test {
+protected:
+  void SetUp() override { LoadLibAVForTest(); }
+  void TearDown() override {
+    if (HasFailure())
+      for (const std::string& line : Log.Texts())
+        std::printf("log: %s\n", line.c_str());
+  }
+  TTempFolder Folder;
+  TLogCapture Log{TLogLevel::llVerbose};
+};
+
+TEST_F(RunEndings, AnOutputsLimitsEndItsStreams) {
+  // 2 s of 15 fps video with 2 s of sound; or with 1 s of sound from a
+  // second input, whose end "shortest" follows.
+  const std::string both = LavfiCaptureLike(320, 240, "bgr0", 15, true, 2);
+  const std::string video = LavfiCaptureLike(320, 240, "bgr0", 15, false, 2);
+  const std::string shortSound =
+      "sine=frequency=440:sample_rate=44100:duration=1,aformat=sample_fmts=s16:channel_layouts="
+      "stereo,asettb=AVTB";
+  struct TCase {
+    const char* Options;
+    std::vector<std::string> Inputs;
+    int64_t MinFrames, MaxFrames; // video frames written
+    double MaxSoundSeconds;       // sound written, at most
+  };
+  const TCase cases[] = {
+      // One stream reaching its count closes every stream of the file.
+      {"-frames:v 10", {both}, 10, 10, 10 / 15.0 + 0.2},
+      {"-t 1", {both}, 15, 15, 1.05},
+      {"-shortest", {video, shortSound}, 14, 17, 1.05},
+      {"", {video, shortSound}, 30, 30, 1.05},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Options);
+    const std::string file = Folder.File("limits.mkv");
+    TCustomFFmpegOpt task;
+    for (const std::string& input : c.Inputs)
+      ASSERT_GE(task.AddInput("-f lavfi", input, ""), 0) << task.LastErrMsg;
+    ASSERT_GE(task.AddOutput(std::string(" -c:v mpeg4 -c:a pcm_s16le ") + c.Options, false, file,
+                             ""),
+              0)
+        << task.LastErrMsg;
+    EXPECT_TRUE(task.RunTranscode());
+    task.FreeTranscodeState();
+    const TProbedFile probe = ProbeFile(file);
+    const TProbedStream* picture = probe.Find(AVMEDIA_TYPE_VIDEO);
+    const TProbedStream* sound = probe.Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_TRUE(picture && sound);
+    EXPECT_GE(picture->Packets, c.MinFrames);
+    EXPECT_LE(picture->Packets, c.MaxFrames);
+    EXPECT_LE(sound->Samples / 44100.0, c.MaxSoundSeconds);
+  }
+}
+
+TEST_F(RunEndings, AFileSizeLimitStopsTheOutputOnceItsPositionReachesIt) {
+  // Raw pictures of 320x240x4 bytes: the limit falls inside the fourth one,
+  // and what the encoder's threads still hold at the end stays out.
+  const std::string file = Folder.File("limited.avi");
+  TTaskRun run;
+  ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgr0", 15, false, 2), "-f lavfi -r 15", file,
+                      " -c:v rawvideo -fs 1000000"))
+      << run.Error;
+  run.Start();
+  ASSERT_TRUE(run.WaitForEnd());
+  EXPECT_TRUE(run.Notices[0].Finished);
+  const auto size = fs::file_size(file);
+  EXPECT_GE(size, 1000000u);
+  EXPECT_LE(size, 1000000u + 320 * 240 * 4 + 64 * 1024);
+  EXPECT_LT(ProbeFile(file).Find(AVMEDIA_TYPE_VIDEO)->Packets, 30);
+}
+
+TEST_F(RunEndings, AStopInTheMiddleLeavesAPlayableFileThatIsNotFinished) {
+  for (const char* extension : {"mp4", "mkv"}) {
+    SCOPED_TRACE(extension);
+    const TRecorderContainer& c = *std::find_if(
+        RecorderContainers().begin(), RecorderContainers().end(),
+        [&](const TRecorderContainer& AC) { return std::string(AC.Extension) == extension; });
+    const std::string file = Folder.File(std::string("stopped.") + extension);
+    TTaskRun run;
+    // Read at the pace of a device, for longer than the test waits.
+    ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgr0", 15, true, 20), "-f lavfi -re -r 15",
+                        file, c.Options))
+        << run.Error;
+    run.Start();
+    TTaskRun::Serve(1500ms);
+    run.Encoder.Stop(true);
+    ASSERT_TRUE(run.WaitForEnd());
+    ASSERT_EQ(run.Notices.size(), 2u);
+    EXPECT_FALSE(run.Notices[0].Finished);
+    EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+    const TProbedFile probe = ProbeFile(file);
+    const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+    ASSERT_NE(video, nullptr);
+    EXPECT_GT(video->Packets, 5);
+    EXPECT_LT(video->Packets, 15 * 10);
+    EXPECT_TRUE(video->DtsIncreasing);
+    ASSERT_NE(probe.Find(AVMEDIA_TYPE_AUDIO), nullptr);
+  }
+}
+
+TEST_F(RunEndings, APausedFileInputGoesOnWhereItStoodAndLosesNothing) {
+  const std::string file = Folder.File("paused.mkv");
+  TTaskRun run;
+  ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgr0", 15, true, 2), "-f lavfi -re -r 15", file,
+                      " -c:v mpeg4 -c:a pcm_s16le"))
+      << run.Error;
+  run.Start();
+  TTaskRun::Serve(500ms);
+  run.Encoder.Pause();
+  TTaskRun::Serve(1000ms);
+  run.Encoder.Resume();
+  ASSERT_TRUE(run.WaitForEnd());
+  EXPECT_TRUE(run.Notices[0].Finished);
+  const TProbedFile probe = ProbeFile(file);
+  EXPECT_EQ(probe.Find(AVMEDIA_TYPE_VIDEO)->Packets, 30);
+  EXPECT_NEAR(probe.Find(AVMEDIA_TYPE_AUDIO)->Samples, 88200, 1024);
+  EXPECT_EQ(Log.Count("*** drop!"), 0);
+  EXPECT_EQ(Log.Find(" dup!"), -1);
+}
+
+TEST_F(RunEndings, AStartUpThatFailsLeavesNoEmptyFileAndSaysWhy) {
+  // libvpx refuses the alpha channel of bgra pictures.
+  const std::string file = Folder.File("refused.webm");
+  TTaskRun run;
+  ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgra", 15, false, 2), "-f lavfi -r 15", file,
+                      " -c:v libvpx"))
+      << run.Error;
+  EXPECT_TRUE(fs::exists(file)) << "opening the output creates it";
+  run.Start();
+  ASSERT_TRUE(run.WaitForEnd());
+  EXPECT_FALSE(run.Notices[0].Finished);
+  EXPECT_TRUE(run.Notices[0].Exception);
+  EXPECT_EQ(run.Notices[0].ExceptionMsg.rfind("transcode_init() error: ", 0), 0u)
+      << run.Notices[0].ExceptionMsg;
+  EXPECT_GE(Log.Find("Error while opening encoder for output stream #0:0 (video)"), 0);
+  EXPECT_FALSE(fs::exists(file)) << "an output that received nothing is deleted";
+}
+
+TEST_F(RunEndings, AJoinWritesTheSecondInputAfterTheFirst) {
+  const std::string first = Folder.File("first.mkv"), second = Folder.File("second.mkv");
+  WriteMediaFile(first, MediaSpec("matroska", AV_CODEC_ID_MPEG4, AV_CODEC_ID_PCM_S16LE));
+  WriteMediaFile(second, MediaSpec("matroska", AV_CODEC_ID_MPEG4, AV_CODEC_ID_PCM_S16LE));
+  const std::string joined = Folder.File("joined.mkv");
+  TCustomFFmpegOpt task;
+  ASSERT_EQ(task.AddInput("", first, ""), 0) << task.LastErrMsg;
+  ASSERT_EQ(task.AddInput("", second, ""), 1) << task.LastErrMsg;
+  ASSERT_GE(task.AddOutput(" -c:v mpeg4 -c:a pcm_s16le", true, joined, ""), 0) << task.LastErrMsg;
+  EXPECT_TRUE(task.RunTranscode());
+  task.FreeTranscodeState();
+  const TProbedFile probe = ProbeFile(joined);
+  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(video && audio);
+  EXPECT_EQ(video->Packets, 60);
+  EXPECT_TRUE(video->DtsIncreasing);
+  EXPECT_NEAR(video->EndPts, 4.0, 1.0 / 15 + 1e-3);
+  EXPECT_NEAR(audio->Samples, 4 * 44100, 2048);
+  // The second part's pictures follow the first part's without a gap.
+  ASSERT_EQ(video->PacketTimes.size(), 60u);
+  EXPECT_NEAR(video->PacketTimes[30] - video->PacketTimes[29], 1.0 / 15, 1e-3);
+}
+
+// ---- A write error: recorded in a child process under a file-size limit --
+
+const char* const kLimitedOutput = "VEXMORA_TEST_LIMITED_OUTPUT";
+const char* const kLimitedOptions = "VEXMORA_TEST_LIMITED_OPTIONS";
+
+// Runs only in the child that the test below starts: records into the file
+// the environment names and writes the terminate notice beside it.
+TEST(WriteFailureChild, DISABLED_RecordUnderTheLimit) {
+  const char* output = std::getenv(kLimitedOutput);
+  const char* options = std::getenv(kLimitedOptions);
+  if (!output || !options) GTEST_SKIP() << "run by WriteFailure only";
+  LoadLibAVForTest();
+  TTaskRun run;
+  ASSERT_TRUE(run.Add(LavfiCaptureLike(640, 480, "bgr0", 15, true, 20), "-f lavfi -r 15", output,
+                      WithSize(options, 640, 480)))
+      << run.Error;
+  run.Start();
+  ASSERT_TRUE(run.WaitForEnd());
+  std::ofstream notice(std::string(output) + ".notice");
+  notice << run.Notices[0].Finished << "\n" << run.Notices[0].Exception << "\n"
+         << run.Notices[0].ExceptionMsg << "\n";
+}
+
+TEST_F(RunEndings, AWriteErrorEndsTheRunWithItsTextAndWhatWasWrittenStaysReadable) {
+  constexpr rlim_t kLimit = 600 * 1024;
+  for (const char* extension : {"mkv", "mp4"}) {
+    SCOPED_TRACE(extension);
+    const TRecorderContainer& c = *std::find_if(
+        RecorderContainers().begin(), RecorderContainers().end(),
+        [&](const TRecorderContainer& AC) { return std::string(AC.Extension) == extension; });
+    const std::string file = Folder.File(std::string("limited.") + extension);
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // A write past the limit fails with EFBIG instead of killing the child.
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{kLimit, kLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      setenv(kLimitedOutput, file.c_str(), 1);
+      setenv(kLimitedOptions, c.Options, 1);
+      execl("/proc/self/exe", "engine_tests",
+            "--gtest_filter=WriteFailureChild.DISABLED_RecordUnderTheLimit",
+            "--gtest_also_run_disabled_tests", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+
+    std::ifstream notice(file + ".notice");
+    std::string finished, exception, message;
+    std::getline(notice, finished);
+    std::getline(notice, exception);
+    std::getline(notice, message);
+    EXPECT_EQ(finished, "0");
+    EXPECT_EQ(exception, "1");
+    EXPECT_NE(message.find("av_interleaved_write_frame(): File too large"), std::string::npos)
+        << message;
+    EXPECT_LE(fs::file_size(file), kLimit);
+    if (std::string(extension) == "mkv") {
+      // Matroska needs no index at the end: every whole cluster reads back.
+      const TProbedFile probe = ProbeFile(file);
+      ASSERT_NE(probe.Find(AVMEDIA_TYPE_VIDEO), nullptr);
+      EXPECT_GT(probe.Find(AVMEDIA_TYPE_VIDEO)->Packets, 5);
+    }
+  }
+}
+
+} // namespace
