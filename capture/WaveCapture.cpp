@@ -3,6 +3,7 @@
 
 #include "CaptureDevice.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -131,6 +132,12 @@ void TWaveCapture::Deliver(TWaveBuffer& AHeader) {
     QueueWaveBuffer(&AHeader);
     return;
   }
+  // The buffer holds the sound of the span that ends now. Its time stamp is
+  // when that span began, so that sound and pictures taken at one moment
+  // carry one time.
+  const int64_t frameBytes = FFormat.BlockAlign;
+  const int64_t frames = size / frameBytes;
+  const int64_t span = frames * 1000000 / FFormat.SamplesPerSec;
   int64_t start = FDevice.StartTime;
   if (start == 0) {
     // With video, time zero is the first frame, and sound before it is dropped.
@@ -138,12 +145,26 @@ void TWaveCapture::Deliver(TWaveBuffer& AHeader) {
       QueueWaveBuffer(&AHeader);
       return;
     }
-    start = FDevice.StartAt(now);
+    // Without, it is the start of the first buffer kept.
+    start = FDevice.StartAt(now - span);
   }
   if (FDevice.Queue.ShouldDropSound()) {
     QueueWaveBuffer(&AHeader);
     return;
   }
+  // Sound from before the first picture is left out.
+  int64_t pts = now - start - span;
+  int64_t skipped = 0;
+  if (pts < 0) {
+    skipped = std::min<int64_t>(frames, (-pts * FFormat.SamplesPerSec + 999999) / 1000000);
+    pts += skipped * 1000000 / FFormat.SamplesPerSec;
+  }
+  if (skipped == frames) {
+    QueueWaveBuffer(&AHeader);
+    return;
+  }
+  const uint32_t offset = static_cast<uint32_t>(skipped * frameBytes);
+  const uint32_t kept = size - offset;
 
   TPacketPtr packet(AV.av_packet_alloc());
   if (!packet) {
@@ -151,14 +172,14 @@ void TWaveCapture::Deliver(TWaveBuffer& AHeader) {
     FDevice.Fail(AVERROR(ENOMEM));
     return;
   }
-  if (AV.av_new_packet(packet.get(), static_cast<int>(size)) < 0) {
+  if (AV.av_new_packet(packet.get(), static_cast<int>(kept)) < 0) {
     AV.av_log(FDevice.Owner, AV_LOG_ERROR, "av_new_packet() error\n");
     FDevice.Fail(AVERROR(ENOMEM));
     return;
   }
   packet->stream_index = FDevice.AudioStreamIndex;
-  packet->pts = now - start;
-  std::memcpy(packet->data, AHeader.Data, size);
+  packet->pts = std::max<int64_t>(pts, 0);
+  std::memcpy(packet->data, AHeader.Data + offset, kept);
   FDevice.Queue.Append(std::move(packet));
   QueueWaveBuffer(&AHeader);
 }

@@ -131,6 +131,32 @@ TPatternWindow::TPatternWindow(TXTestDisplay& ADisplay, int AX, int AY, int AWid
   ADisplay.Sync();
 }
 
+TColourWindow::TColourWindow(TXTestDisplay& ADisplay, int AX, int AY, int AWidth, int AHeight,
+                             TRgb AColour)
+    : FDisplay(ADisplay) {
+  xcb_connection_t* c = ADisplay.Get();
+  FWindow = xcb_generate_id(c);
+  const uint32_t values[] = {0, 1};
+  xcb_create_window(c, 24, FWindow, ADisplay.Root(), static_cast<int16_t>(AX),
+                    static_cast<int16_t>(AY), static_cast<uint16_t>(AWidth),
+                    static_cast<uint16_t>(AHeight), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+  xcb_map_window(c, FWindow);
+  Fill(AColour);
+}
+
+TColourWindow::~TColourWindow() {
+  xcb_destroy_window(FDisplay.Get(), FWindow);
+  FDisplay.Sync();
+}
+
+void TColourWindow::Fill(TRgb AColour) {
+  const uint32_t pixel = uint32_t{AColour.R} << 16 | uint32_t{AColour.G} << 8 | AColour.B;
+  xcb_change_window_attributes(FDisplay.Get(), FWindow, XCB_CW_BACK_PIXEL, &pixel);
+  xcb_clear_area(FDisplay.Get(), 0, FWindow, 0, 0, 0, 0);
+  FDisplay.Sync();
+}
+
 void TPatternWindow::Move(int AX, int AY) {
   const uint32_t values[] = {static_cast<uint32_t>(AX), static_cast<uint32_t>(AY)};
   xcb_configure_window(FDisplay.Get(), FWindow, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);

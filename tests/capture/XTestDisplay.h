@@ -67,6 +67,21 @@ private:
   xcb_pixmap_t FPixmap = XCB_NONE;
 };
 
+// A window above the others filled with one colour, which can change.
+class TColourWindow {
+public:
+  TColourWindow(TXTestDisplay& ADisplay, int AX, int AY, int AWidth, int AHeight, TRgb AColour);
+  ~TColourWindow();
+  TColourWindow(const TColourWindow&) = delete;
+  TColourWindow& operator=(const TColourWindow&) = delete;
+  // Repaints the window; the server has it when this returns.
+  void Fill(TRgb AColour);
+
+private:
+  TXTestDisplay& FDisplay;
+  xcb_window_t FWindow = XCB_WINDOW_NONE;
+};
+
 // Moves the pointer with xdotool and waits until the server has it there.
 bool MovePointer(TXTestDisplay& ADisplay, int AX, int AY);
 

@@ -1,0 +1,196 @@
+// Recordings from the capture device through the whole engine, as the
+// recorder makes them: its input string with sound from ALSA's file plugin,
+// its output strings, a stop in the middle, a pause, and a screen that
+// stalls.
+#include "CaptureTestSupport.h"
+#include "LibAVOwners.h"
+#include "MediaProbe.h"
+#include "RecorderStrings.h"
+#include "TaskRun.h"
+#include "XTestDisplay.h"
+#include "MediaFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+using namespace std::chrono_literals;
+using TClock = std::chrono::steady_clock;
+
+constexpr double kFrame = 1.0 / 15;
+// The sound of the wave buffer being filled when the recording stops is not
+// recorded: 64 KiB of 16-bit stereo at 44100 Hz, and on a loaded machine
+// what the late wave reader has not delivered yet.
+constexpr double kWaveBuffer = 65536 / 4 / 44100.0;
+constexpr double kReaderLateness = 0.25;
+
+// Sound of AWall seconds, less at most the sound that was not delivered.
+void ExpectSoundOf(double AWall, const TProbedStream& AAudio) {
+  const double seconds = AAudio.Samples / 44100.0;
+  EXPECT_LE(seconds, AWall + 2 * kFrame);
+  EXPECT_GE(seconds, AWall - kWaveBuffer - kReaderLateness);
+}
+const char* const kInput = " -f gdicapture  -capture_offset 0,0 -capture_flags "
+                           "+showframe+client-cursor  -s 320x240 -r 15 -ar 44100 -ac 2 "
+                           "-sample_fmt s16 ";
+
+const TRecorderContainer& Container(const std::string& AExtension) {
+  return *std::find_if(RecorderContainers().begin(), RecorderContainers().end(),
+                       [&](const TRecorderContainer& c) { return c.Extension == AExtension; });
+}
+
+// For each decoded picture of AFile's video, whether its middle is red.
+std::vector<bool> RedPictures(const std::string& AFile) {
+  AVFormatContext* raw = nullptr;
+  EXPECT_EQ(AV.avformat_open_input(&raw, AFile.c_str(), nullptr, nullptr), 0);
+  TInputContextPtr input(raw);
+  EXPECT_GE(AV.avformat_find_stream_info(raw, nullptr), 0);
+  const int index = AV.av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const AVCodecParameters* par = raw->streams[index]->codecpar;
+  const AVCodec* codec = AV.avcodec_find_decoder(par->codec_id);
+  TCodecContextPtr decoder(AV.avcodec_alloc_context3(codec));
+  AV.avcodec_parameters_to_context(decoder.get(), par);
+  EXPECT_EQ(AV.avcodec_open2(decoder.get(), codec, nullptr), 0);
+  std::vector<bool> red;
+  TPacketPtr packet(AV.av_packet_alloc());
+  TFramePtr frame(AV.av_frame_alloc());
+  auto take = [&] {
+    while (AV.avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+      EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
+      // Red has a high V (Cr) and a low U (Cb); blue and green do not.
+      const int u = frame->data[1][frame->linesize[1] * frame->height / 4 + frame->width / 4];
+      const int v = frame->data[2][frame->linesize[2] * frame->height / 4 + frame->width / 4];
+      red.push_back(v > 190 && u < 128);
+      AV.av_frame_unref(frame.get());
+    }
+  };
+  while (AV.av_read_frame(raw, packet.get()) >= 0) {
+    if (packet->stream_index == index && AV.avcodec_send_packet(decoder.get(), packet.get()) >= 0)
+      take();
+    AV.av_packet_unref(packet.get());
+  }
+  AV.avcodec_send_packet(decoder.get(), nullptr);
+  take();
+  return red;
+}
+
+class RecordingRoad : public TCaptureTest {
+protected:
+  void SetUp() override {
+    TCaptureTest::SetUp();
+    Log = std::make_unique<TLogCapture>(); // once the libraries are loaded
+  }
+  void TearDown() override {
+    if (HasFailure() && Log) std::printf("%s\n", Log->Text().c_str());
+  }
+  // Records into AFile for ATime, then stops; answers the wall time from
+  // opening the device to the stop.
+  double Record(TTaskRun& ARun, const std::string& AFile, const std::string& AOptions,
+                std::chrono::milliseconds ATime) {
+    const auto opened = TClock::now();
+    EXPECT_TRUE(ARun.Add("video=0:audio=-1", kInput, AFile, AOptions)) << ARun.Error;
+    ARun.Start();
+    TTaskRun::Serve(ATime - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                TClock::now() - opened));
+    const double wall = std::chrono::duration<double>(TClock::now() - opened).count();
+    ARun.Encoder.Stop(true);
+    EXPECT_TRUE(ARun.WaitForEnd());
+    return wall;
+  }
+  TTempFolder Folder;
+  std::unique_ptr<TLogCapture> Log;
+};
+
+TEST_F(RecordingRoad, AStoppedRecordingIsPlayableAndAsLongAsItsWallTime) {
+  for (const char* extension : {"mp4", "mkv"}) {
+    SCOPED_TRACE(extension);
+    const std::string file = Folder.File(std::string("road.") + extension);
+    TTaskRun run;
+    const double wall = Record(run, file, Container(extension).Options, 3000ms);
+    ASSERT_EQ(run.Notices.size(), 2u);
+    EXPECT_FALSE(run.Notices[0].Finished) << "stopped, not run to its end";
+    EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+    const TProbedFile probe = ProbeFile(file);
+    const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+    const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(video->Width, 320);
+    EXPECT_EQ(video->Height, 240);
+    EXPECT_NEAR(video->Packets * kFrame, wall, 2 * kFrame);
+    EXPECT_NEAR(video->EndPts - video->FirstPts, wall, 2 * kFrame);
+    ExpectSoundOf(wall, *audio);
+    EXPECT_TRUE(video->DtsIncreasing && audio->DtsIncreasing);
+  }
+}
+
+TEST_F(RecordingRoad, APauseIsCutOutOfPictureAndSoundAlike) {
+  TXTestDisplay display;
+  TColourWindow screen(display, 0, 0, 320, 240, {0, 0, 255});
+  for (const char* extension : {"mp4", "mkv"}) {
+    SCOPED_TRACE(extension);
+    screen.Fill({0, 0, 255});
+    const std::string file = Folder.File(std::string("paused.") + extension);
+    TTaskRun run;
+    ASSERT_TRUE(run.Add("video=0:audio=-1", kInput, file, Container(extension).Options))
+        << run.Error;
+    const auto opened = TClock::now();
+    run.Start();
+    TTaskRun::Serve(2000ms);
+    run.Encoder.Pause();
+    const auto paused = TClock::now();
+    // What the screen shows while paused must not be recorded.
+    screen.Fill({255, 0, 0});
+    TTaskRun::Serve(1800ms);
+    screen.Fill({0, 255, 0});
+    TTaskRun::Serve(200ms);
+    run.Encoder.Resume();
+    const auto resumed = TClock::now();
+    TTaskRun::Serve(2000ms);
+    const double wall = std::chrono::duration<double>(TClock::now() - opened).count() -
+                        std::chrono::duration<double>(resumed - paused).count();
+    run.Encoder.Stop(true);
+    ASSERT_TRUE(run.WaitForEnd());
+    EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+
+    const TProbedFile probe = ProbeFile(file);
+    const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+    const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_TRUE(video && audio);
+    EXPECT_NEAR(video->Packets * kFrame, wall, 2 * kFrame);
+    EXPECT_NEAR(video->EndPts - video->FirstPts, wall, 2 * kFrame);
+    ExpectSoundOf(wall, *audio);
+    const std::vector<bool> red = RedPictures(file);
+    EXPECT_EQ(std::count(red.begin(), red.end(), true), 0) << "pictures from the paused time";
+    EXPECT_EQ(static_cast<int64_t>(red.size()), video->Packets);
+  }
+}
+
+TEST_F(RecordingRoad, AScreenThatStallsLeavesPictureAndSoundAsLongAsTheWallTime) {
+  const std::string file = Folder.File("stalled.mkv");
+  TTaskRun run;
+  const auto opened = TClock::now();
+  ASSERT_TRUE(run.Add("video=0:audio=-1", kInput, file, Container("mkv").Options)) << run.Error;
+  run.Start();
+  TTaskRun::Serve(1000ms);
+  {
+    TXvfbStall stall(*FXvfb); // no picture can be taken meanwhile
+    TTaskRun::Serve(700ms);
+  }
+  TTaskRun::Serve(1300ms);
+  const double wall = std::chrono::duration<double>(TClock::now() - opened).count();
+  run.Encoder.Stop(true);
+  ASSERT_TRUE(run.WaitForEnd());
+  const int64_t dups = run.Encoder.Task(0)->DupFrames;
+  const TProbedFile probe = ProbeFile(file);
+  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(video && audio);
+  EXPECT_NEAR(video->Packets * kFrame, wall, 2 * kFrame);
+  ExpectSoundOf(wall, *audio);
+  EXPECT_GE(dups, 7) << "the pictures the stall held back are filled in";
+}
+
+} // namespace
