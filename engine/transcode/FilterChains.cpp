@@ -96,8 +96,13 @@ std::string PixelFormatList(TTranscodeTask& ATask, TOutputStream& AOst, AVFilter
                  AV_PIX_FMT_YUV420P,  AV_PIX_FMT_YUV422P,  AV_PIX_FMT_YUV444P,
                  AV_PIX_FMT_BGRA};
   } else {
+    // The MJPEG encoder lists the limited-range formats too, but takes them
+    // only at unofficial strictness: offer its full-range ones.
+    const bool fullRangeOnly = AOst.Encoder->id == AV_CODEC_ID_MJPEG;
     for (const AVPixelFormat* f = AOst.Encoder->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
-      formats.push_back(*f);
+      if (!fullRangeOnly || *f == AV_PIX_FMT_YUVJ420P || *f == AV_PIX_FMT_YUVJ422P ||
+          *f == AV_PIX_FMT_YUVJ444P)
+        formats.push_back(*f);
   }
   std::vector<std::string> names;
   for (AVPixelFormat f : formats)
