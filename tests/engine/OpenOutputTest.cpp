@@ -7,6 +7,7 @@
 #include "LibAVForTests.h"
 #include "LogCapture.h"
 #include "MediaFiles.h"
+#include "RecorderStrings.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,22 +40,16 @@ protected:
   TTempFolder Folder;
 };
 
-struct TContainerCase {
-  const char* Extension;
-  const char* Options; // the recorder's output string, sound on
-  std::vector<std::string> Encoders;
-  const char* Muxer;
-};
+class RecorderOutputs : public OpenOutput,
+                           public testing::WithParamInterface<TRecorderContainer> {};
 
-class RecorderContainers : public OpenOutput, public testing::WithParamInterface<TContainerCase> {};
-
-TEST_P(RecorderContainers, OpenWithTheExpectedStreamsAndSettings) {
-  const TContainerCase& c = GetParam();
+TEST_P(RecorderOutputs, OpenWithTheExpectedStreamsAndSettings) {
+  const TRecorderContainer& c = GetParam();
   TCustomFFmpegOpt task;
   OpenCaptureLike(task);
   const std::string file = Folder.File(std::string("out.") + c.Extension);
   ASSERT_EQ(task.AddOutput(c.Options, false, file, ""), 0) << task.LastErrMsg;
-  EXPECT_EQ(EncoderNames(task), c.Encoders);
+  EXPECT_EQ(EncoderNames(task), (std::vector<std::string>{c.VideoEncoder, c.AudioEncoder}));
   ASSERT_EQ(task.OutputFiles.size(), 1u);
   EXPECT_STREQ(task.OutputFiles[0]->Context->oformat->name, c.Muxer);
   EXPECT_TRUE(fs::exists(file)) << "the file is opened for writing";
@@ -78,49 +73,10 @@ TEST_P(RecorderContainers, OpenWithTheExpectedStreamsAndSettings) {
     EXPECT_FALSE(ist->Discard) << "both inputs are taken";
 }
 
-const char* const kTail = "  -sn -b:v 768k -qscale 6   -async 1 -vsync 1 ";
-
-INSTANTIATE_TEST_SUITE_P(
-    Recorder, RecorderContainers,
-    testing::Values(
-        TContainerCase{"mp4",
-                       " -c:v mpeg4 -c:a libfaac -s 320x240 -ac 2  -sn -b:v 768k -qscale 6  "
-                       "-threads 4   -async 1 -vsync 1 ",
-                       {"mpeg4", "aac"},
-                       "mp4"},
-        TContainerCase{"swf",
-                       " -s 320x240 -c:a libmp3lame -ac 2  -sn -b:v 768k -qscale 6   -async 1 "
-                       "-vsync 1 ",
-                       {"flv", "libmp3lame"},
-                       "swf"},
-        TContainerCase{"flv",
-                       " -s 320x240 -c:a libmp3lame -ac 2  -sn -b:v 768k -qscale 6   -async 1 "
-                       "-vsync 1 ",
-                       {"flv", "libmp3lame"},
-                       "flv"},
-        TContainerCase{"wmv",
-                       " -s 320x240 -c:v wmv2 -c:a wmav2 -ac 2  -sn -b:v 768k -qscale 6   -async "
-                       "1 -vsync 1 ",
-                       {"wmv2", "wmav2"},
-                       "asf"},
-        TContainerCase{"mkv",
-                       " -s 320x240 -pix_fmt yuv420p  -c:v libx264  -ac 2  -sn -b:v 768k -qscale "
-                       "6   -async 1 -vsync 1 ",
-                       {"libx264", "libvorbis"},
-                       "matroska"},
-        TContainerCase{"avi",
-                       " -s 320x240 -c:v rawvideo -ac 2  -sn -b:v 768k -qscale 6   -async 1 "
-                       "-vsync 1 ",
-                       {"rawvideo", "libmp3lame"},
-                       "avi"},
-        TContainerCase{"webm",
-                       " -s 320x240 -f webm  -c:v libvpx -c:a libvorbis -ac 2  -b:a 128k -ar "
-                       "44100 -sn -b:v 768k -qscale 6   -async 1 -vsync 1 ",
-                       {"libvpx", "libvorbis"},
-                       "webm"}),
-    [](const testing::TestParamInfo<TContainerCase>& AInfo) {
-      return std::string(AInfo.param.Extension);
-    });
+INSTANTIATE_TEST_SUITE_P(Recorder, RecorderOutputs, testing::ValuesIn(RecorderContainers()),
+                         [](const testing::TestParamInfo<TRecorderContainer>& AInfo) {
+                           return std::string(AInfo.param.Extension);
+                         });
 
 TEST_F(OpenOutput, TheRecordersStringsForMp4AndMkvWithoutSoundAndWithAWatermark) {
   const std::string picture = Folder.File("logo.png");
