@@ -480,12 +480,18 @@ void TkivForm::PaintBuiltInFrame(QPainter& APainter) {
 }
 
 void TkivForm::HostStateChanged() {
+  if (FPlacing) return;
+  FPlacing = true;
   if (FHost->isMaximized()) {
+    // Qt drops the maximised state when it places the window: it is set
+    // again once the window sits on the available screen.
     const QScreen* screen = FHost->screen() ? FHost->screen() : QGuiApplication::primaryScreen();
     if (screen) FHost->setGeometry(screen->availableGeometry().adjusted(-2, -2, 2, -1));
+    if (!FHost->isMaximized()) FHost->setWindowState(FHost->windowState() | Qt::WindowMaximized);
   } else if (!FHost->isMinimized() && FNormalGeometry.isValid()) {
     FHost->setGeometry(FNormalGeometry);
   }
+  FPlacing = false;
   FTitleBar->RefreshMaxButtons();
   update();
   UpdateRegion();
@@ -497,7 +503,8 @@ bool TkivForm::eventFilter(QObject* AWatched, QEvent* AEvent) {
     switch (AEvent->type()) {
     case QEvent::Resize:
     case QEvent::Move:
-      if (!FHost->isMaximized() && !FHost->isMinimized()) FNormalGeometry = FHost->geometry();
+      if (!FPlacing && !FHost->isMaximized() && !FHost->isMinimized())
+        FNormalGeometry = FHost->geometry();
       if (AEvent->type() == QEvent::Resize) {
         setGeometry(FHost->rect());
         UpdateRegion();
@@ -513,7 +520,6 @@ bool TkivForm::eventFilter(QObject* AWatched, QEvent* AEvent) {
     default:
       break;
     }
-    return false;
   }
   if (AEvent->type() != QEvent::KeyPress) return false;
   auto* widget = qobject_cast<QWidget*>(AWatched);

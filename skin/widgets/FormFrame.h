@@ -128,4 +128,5 @@ private:
   bool FTitleBarWanted = true;
   bool FDestroying = false;
   QRect FNormalGeometry;
+  bool FPlacing = false;
 };

@@ -38,10 +38,19 @@ public:
     if (AType == CT_MenuItem)
       if (auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(AOption)) {
         const auto* menu = qobject_cast<const QMenu*>(AWidget);
+        // The menu adds the widest short-cut column to every item itself.
+        int tabWidth = 0;
+        for (QAction* action : menu ? menu->actions() : QList<QAction*>())
+          if (!action->shortcut().isEmpty())
+            tabWidth =
+                std::max(tabWidth, menu->fontMetrics().horizontalAdvance(
+                                       action->shortcut().toString(QKeySequence::NativeText)));
         for (QAction* action : menu ? menu->actions() : QList<QAction*>())
           if (ActionText(action) == item->text &&
-              action->isSeparator() == (item->menuItemType == QStyleOptionMenuItem::Separator))
-            return FMenu->MeasureItem(action);
+              action->isSeparator() == (item->menuItemType == QStyleOptionMenuItem::Separator)) {
+            const QSize size = FMenu->MeasureItem(action);
+            return {size.width() - tabWidth, size.height()};
+          }
         QAction probe(item->text);
         probe.setSeparator(item->menuItemType == QStyleOptionMenuItem::Separator);
         return FMenu->MeasureItem(&probe);
@@ -123,6 +132,7 @@ void TkivSkinnedMenu::SetSeparatorHeight(int AValue) {
 
 void TkivSkinnedMenu::SetUIStyle(TkivUIStyle AStyle) {
   FUIStyle = AStyle;
+  setFont(ItemFont());
   FBarWidth = 26;
   if (AStyle == TkivUIStyle::MacOS) {
     FMenuItemHeight = 20;
@@ -320,15 +330,23 @@ void TkivPopupMenu::SetMenuItemHeight(int AValue) {
 TkivMainMenu::TkivMainMenu(QWidget* AParent) : TkivSkinnedMenu(AParent) {}
 
 TkivMainMenu::~TkivMainMenu() {
-  if (FForm && FForm->Menu() == this) FForm->SetMenu(nullptr);
+  if (TkivForm* form = Form(); form && form->Menu() == this) form->SetMenu(nullptr);
+}
+
+TkivForm* TkivMainMenu::Form() const {
+  return qobject_cast<TkivForm*>(FForm.data());
+}
+
+void TkivMainMenu::SetForm(TkivForm* AForm) {
+  FForm = AForm;
 }
 
 void TkivMainMenu::SetUseSystemFont(bool AValue) {
   TkivSkinnedMenu::SetUseSystemFont(AValue);
-  if (FForm) FForm->RefreshMenuBarFont();
+  if (TkivForm* form = Form()) form->RefreshMenuBarFont();
 }
 
 void TkivMainMenu::actionEvent(QActionEvent* AEvent) {
   TkivSkinnedMenu::actionEvent(AEvent);
-  if (FForm) FForm->MenuChanged();
+  if (TkivForm* form = Form()) form->MenuChanged();
 }

@@ -116,12 +116,12 @@ public:
   explicit TkivMainMenu(QWidget* AParent = nullptr);
   ~TkivMainMenu() override;
   void SetUseSystemFont(bool AValue) override;
-  TkivForm* Form() const { return FForm; }
-  void SetForm(TkivForm* AForm) { FForm = AForm; }
+  TkivForm* Form() const;
+  void SetForm(TkivForm* AForm);
 
 protected:
   void actionEvent(QActionEvent* AEvent) override;
 
 private:
-  QPointer<TkivForm> FForm;
+  QPointer<QWidget> FForm;
 };

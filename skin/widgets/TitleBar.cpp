@@ -146,10 +146,11 @@ void TkivTitleBarButton::PerformAction() {
     if (form->isMaximized()) {
       form->showNormal();
     } else {
-      form->setWindowState((form->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
-      form->show();
       // Inside a skinned frame the frame places the maximised window itself.
+      // Qt drops the maximised state when a window is placed, so the place
+      // comes first.
       if (!FBar->Form()) form->setGeometry(MaximizedPlace(form));
+      form->setWindowState((form->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     }
     FBar->RefreshMaxButtons();
     break;

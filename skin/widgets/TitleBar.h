@@ -161,6 +161,9 @@ public:
   TColor FormColor() const { return FFormColor; }
   TColor TransparentColor() const { return FTransparentColor; }
   const QString& ShortenedCaption() const { return FShortCaption; }
+  // The caption as the last paint wrote it, and where.
+  const QString& DrawnCaption() const { return FCaptionText; }
+  QRect DrawnCaptionRect() const { return FCaptionRect; }
   int HotButton() const { return FHotButton; }
   bool Dragging() const { return FDragging; }
   TkivTitleBarPopupMenu* SystemMenu() const { return FSystemMenu.get(); }
