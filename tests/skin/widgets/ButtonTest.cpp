@@ -22,6 +22,8 @@ namespace {
 class ButtonTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    // The real pointer stays away from the buttons.
+    RunXdotool("mousemove 1900 1000");
     FWindow = std::make_unique<QWidget>();
     FWindow->resize(320, 200);
     FWindow->move(40, 40);
