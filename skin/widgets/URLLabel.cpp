@@ -32,7 +32,10 @@ void TkivURLLabel::SetFontColor(TColor AColor) {
 }
 
 void TkivURLLabel::Click() {
-  if (!FURL.trimmed().isEmpty()) QDesktopServices::openUrl(QUrl(FURL));
+  // The desktop's handler takes the address without the blanks around it,
+  // as a shell does.
+  const QString address = FURL.trimmed();
+  if (!address.isEmpty()) QDesktopServices::openUrl(QUrl(address));
   if (OnClick) OnClick(this);
 }
 
