@@ -305,8 +305,26 @@ void TkivSkinnedMenu::DrawItem(QPainter& ACanvas, const QRect& ARect, const QAct
   ACanvas.restore();
 }
 
-bool TkivSkinnedMenu::event(QEvent* AEvent) {
-  return QMenu::event(AEvent);
+void TkivSkinnedMenu::paintEvent(QPaintEvent* AEvent) {
+  QMenu::paintEvent(AEvent);
+  if (!FFlatMenu) return;
+  // A flat menu's edge: a black frame, a white one inside it, and a line in
+  // the form colour along the bottom, up the right edge and back along the top.
+  const QRect edge(0, 1, width() - 1, height() - 2);
+  QPainter painter(this);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(Qt::black);
+  painter.drawRect(edge.adjusted(0, 0, -1, -1));
+  painter.setPen(Qt::white);
+  painter.drawRect(edge.adjusted(1, 1, -2, -2));
+  const TkivFileTheme* theme = FThemeLink.Theme();
+  const TkivStyleChoice choice = UsingFileTheme(theme, FUIStyle);
+  painter.setPen(ToQColor(choice.UseFileTheme ? theme->GetColor(2)
+                                              : GetThemeColor(StyleNumber(choice.Style), 15)));
+  const int left = edge.left() + 2, top = edge.top() + 2;
+  const int right = edge.right() - 2, bottom = edge.bottom() - 2;
+  painter.drawPolyline(QPolygon(
+      {QPoint(left, bottom), QPoint(right, bottom), QPoint(right, top), QPoint(left, top)}));
 }
 
 void TkivSkinnedMenu::actionEvent(QActionEvent* AEvent) {

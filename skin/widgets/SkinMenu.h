@@ -74,7 +74,7 @@ public:
                 bool AChecked, const QIcon& AIcon, bool AHasIcon) const;
 
 protected:
-  bool event(QEvent* AEvent) override;
+  void paintEvent(QPaintEvent* AEvent) override;
   void actionEvent(QActionEvent* AEvent) override;
   bool IsMacOS() const { return FUIStyle == TkivUIStyle::MacOS; }
   // Gives a submenu the same measuring and drawing, recursively.

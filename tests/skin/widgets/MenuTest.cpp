@@ -122,6 +122,21 @@ TEST_F(MenuTest, ItemsAreDrawnInTheSkinsColours) {
   menu->close();
 }
 
+TEST_F(MenuTest, FlatMenuIsFramedBlackWhiteAndInTheFormColour) {
+  auto* menu = new TkivPopupMenu(FWindow.get());
+  menu->SetUIStyle(TkivUIStyle::DeepBlue);
+  menu->addAction("First");
+  menu->addAction("Second");
+  menu->SetFlatMenu(true);
+  const QImage image = Shown(*menu);
+  const int bottom = image.height() - 2; // the edge runs from row 1 to height - 2
+  EXPECT_EQ(image.pixel(0, 10), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(1, 10), qRgb(0xFF, 0xFF, 0xFF));
+  EXPECT_EQ(image.pixel(20, bottom - 2),
+            Rgb(GetThemeColor(StyleNumber(TkivUIStyle::DeepBlue), 15)));
+  menu->close();
+}
+
 TEST_F(MenuTest, CheckedItemShowsTheCheckMarkOrAFramedImage) {
   auto* menu = new TkivPopupMenu(FWindow.get());
   menu->SetUIStyle(TkivUIStyle::WinXP);
