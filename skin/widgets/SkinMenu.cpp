@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
+#include <functional>
 
 namespace {
 
@@ -115,10 +116,16 @@ TkivSkinnedMenu::TkivSkinnedMenu(QWidget* AParent)
 }
 
 TkivSkinnedMenu::~TkivSkinnedMenu() {
-  // Submenus may outlive the menu; they go back to the application's style.
-  for (QAction* action : actions())
-    if (action->menu() && action->menu()->style() == FStyle.get())
-      action->menu()->setStyle(nullptr);
+  // Submenus, at any depth, may outlive the menu's style: they go back to
+  // the application's.
+  std::function<void(QMenu*)> release = [&](QMenu* AMenu) {
+    for (QAction* action : AMenu->actions())
+      if (QMenu* submenu = action->menu(); submenu && submenu->style() == FStyle.get()) {
+        release(submenu);
+        submenu->setStyle(nullptr);
+      }
+  };
+  release(this);
   setStyle(nullptr);
 }
 
