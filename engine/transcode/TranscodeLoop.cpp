@@ -22,6 +22,7 @@ const char* const kCheckLog =
 bool TTranscodeTask::RunTranscode() {
   LastErrMsg.clear();
   FRunError.clear();
+  FStopAt = INT64_MAX;
   bool finished = false;
   try {
     const int init = TranscodeInit();
@@ -57,6 +58,7 @@ bool TTranscodeTask::RunTranscode() {
       FFLogger().Log(this, TLogLevel::llError, FRunError);
       break;
     }
+    if (StopRequested()) DrainRealTimeInputs();
     // Drain: decoders, then what the graphs still hold, then the encoders.
     for (auto& ist : InputStreams)
       if (!InputFiles[static_cast<size_t>(ist->FileIndex)]->EndOfFile && ist->DecodingNeeded &&
@@ -126,6 +128,21 @@ void TTranscodeTask::FreeTranscodeState() {
   FSubtitleBuffer.clear();
   JoinMode = false;
   JoinedStreamCount = 0;
+}
+
+void TTranscodeTask::DrainRealTimeInputs() {
+  // What a device took before the stop and still holds in its queue belongs
+  // to the recording; what it takes later does not (ProcessInput drops it).
+  FStopAt = AV.av_gettime_relative();
+  for (size_t i = 0; i < InputFiles.size(); ++i) {
+    const TInputFile& file = *InputFiles[i];
+    if (!file.RealTime) continue;
+    while (!file.EndOfFile && NeedOutput()) {
+      const int result = ProcessInput(static_cast<int>(i));
+      if (result < 0) break; // empty queue, or past the stop
+      ReapFilters();
+    }
+  }
 }
 
 void TTranscodeTask::SetJoinRange() {

@@ -178,6 +178,7 @@ private:
   void JoinSwitch(int AFileIndex);
   void OpenRangeEncoders();
   void CutPause(int64_t APausedAt, int64_t AResumedAt);
+  void DrainRealTimeInputs();
   void DrainGraph(TFilterGraph& AGraph);
   void FinishGraphs();
   // Decoding (DecodeStage.cpp).
@@ -208,6 +209,9 @@ private:
 
   // The loop's state.
   std::string FRunError; // the first error that ended the run, for the end notice
+  // The clock when a stop was noticed: real-time packets taken later are
+  // not recorded.
+  int64_t FStopAt = INT64_MAX;
   std::unique_ptr<FILE, int (*)(FILE*)> FVStatsFile{nullptr, &std::fclose};
   std::vector<uint8_t> FSubtitleBuffer;
 
