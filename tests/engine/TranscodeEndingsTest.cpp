@@ -113,7 +113,7 @@ TEST_F(RunEndings, AStopInTheMiddleLeavesAPlayableFileThatIsNotFinished) {
     ASSERT_TRUE(WaitUntil(
         [&] {
           std::error_code error;
-          return fs::file_size(file, error) > 64 * 1024 && !error;
+          return fs::file_size(file, error) > 40 * 1024 && !error;
         },
         TWaitMode::ServiceMainThread));
     TTaskRun::Serve(500ms);
