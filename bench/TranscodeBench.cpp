@@ -114,6 +114,7 @@ int RunOursInChild(char** AArgs) {
 struct TMeasured {
   TChildResult Run;
   TWrittenVideo Video;
+  int64_t Bytes = 0; // the written file's size
   std::string Error;
   double Fps() const { return Run.WallSeconds > 0 ? Video.Frames / Run.WallSeconds : 0; }
 };
@@ -134,6 +135,8 @@ TMeasured Finish(const TChildResult& ARun, const TJob& AJob) {
     if (!measured.Video.Ok) measured.Error = measured.Video.Error;
   }
   std::error_code ignored;
+  if (const uintmax_t bytes = std::filesystem::file_size(AJob.File, ignored); !ignored)
+    measured.Bytes = static_cast<int64_t>(bytes);
   std::filesystem::remove(AJob.File, ignored); // raw video at 1920x1080 fills a disk fast
   return measured;
 }
@@ -187,12 +190,14 @@ void PrintRow(const TRow& ARow) {
   const TChildResult& ours = ARow.Ours.Run;
   const TChildResult& peer = ARow.Peer.Run;
   std::printf(
-      "%-5s %-9s %8.1f %8.1f %8.2f %8.2f %7.1f %7.1f %7.0f %7.0f %6.2f %6.2f %5lld/%-5lld\n",
+      "%-5s %-9s %8.1f %8.1f %8.2f %8.2f %7.1f %7.1f %7.0f %7.0f %6.2f %6.2f %5lld/%-5lld "
+      "%7.1f/%-7.1f\n",
       ARow.Container.c_str(), size.c_str(), ARow.Ours.Fps(), ARow.Peer.Fps(), ours.WallSeconds,
       peer.WallSeconds, ours.CpuSeconds(), peer.CpuSeconds(), Megabytes(ours.PeakRssKb),
       Megabytes(peer.PeakRssKb), Ratio(ours.WallSeconds, peer.WallSeconds),
       Ratio(ours.CpuSeconds(), peer.CpuSeconds()), static_cast<long long>(ARow.Ours.Video.Frames),
-      static_cast<long long>(ARow.Peer.Video.Frames));
+      static_cast<long long>(ARow.Peer.Video.Frames), Megabytes(ARow.Ours.Bytes / 1024),
+      Megabytes(ARow.Peer.Bytes / 1024));
 }
 
 // Resident memory of a child, read when its graph's tap says that another
@@ -235,11 +240,11 @@ int RunBench() {
                 adaptation->Why);
   std::printf("input: -f lavfi -r %d, testsrc2 bgr0 + sine s16 stereo 44100, %d frames\n\n", kRate,
               kFrames);
-  std::printf("%-5s %-9s %8s %8s %8s %8s %7s %7s %7s %7s %6s %6s %11s\n", "cont", "size", "fps our",
-              "fps ffm", "wall our", "wall ffm", "CPU our", "CPU ffm", "RSS our", "RSS ffm", "wall",
-              "CPU", "frames");
-  std::printf("%-5s %-9s %8s %8s %8s %8s %7s %7s %7s %7s %6s %6s %11s\n", "", "", "", "", "s", "s",
-              "s", "s", "MB", "MB", "o/f", "o/f", "our/ffm");
+  std::printf("%-5s %-9s %8s %8s %8s %8s %7s %7s %7s %7s %6s %6s %11s %15s\n", "cont", "size",
+              "fps our", "fps ffm", "wall our", "wall ffm", "CPU our", "CPU ffm", "RSS our",
+              "RSS ffm", "wall", "CPU", "frames", "file MB");
+  std::printf("%-5s %-9s %8s %8s %8s %8s %7s %7s %7s %7s %6s %6s %11s %15s\n", "", "", "", "", "s",
+              "s", "s", "s", "MB", "MB", "o/f", "o/f", "our/ffm", "our/ffm");
   std::fflush(stdout);
 
   int turn = 0;
@@ -327,7 +332,8 @@ int RunBench() {
                 Ratio(ours.Run.CpuSeconds(), peer.Run.CpuSeconds()),
                 Ratio(ours.Run.WallSeconds, peer.Run.WallSeconds));
   }
-  std::printf("\nfps: frames read back / wall s; ratios: ours over ffmpeg, same run; RSS: peak\n");
+  std::printf("\nfps: frames read back / wall s; ratios: ours over ffmpeg, same run; RSS: peak;\n"
+              "file MB: the written file (the same output string should give the same size)\n");
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   return 0;
