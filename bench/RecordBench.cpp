@@ -35,6 +35,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -136,7 +137,8 @@ int RunAnimator() {
   xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, below);
   auto next = std::chrono::steady_clock::now();
   for (long step = 0;; ++step) {
-    const double angle = 2 * M_PI * static_cast<double>(step % kStepsPerCircle) / kStepsPerCircle;
+    const double angle =
+        2 * std::numbers::pi * static_cast<double>(step % kStepsPerCircle) / kStepsPerCircle;
     const uint32_t position[] = {
         static_cast<uint32_t>(static_cast<int>(std::lround(-kSwing + kSwing * std::cos(angle)))),
         static_cast<uint32_t>(static_cast<int>(std::lround(-kSwing + kSwing * std::sin(angle))))};
