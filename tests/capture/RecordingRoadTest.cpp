@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <thread>
 #include <memory>
 
 namespace {
@@ -28,7 +31,7 @@ const char* const kInput = " -f gdicapture  -capture_offset 0,0 -capture_flags "
 // pictures end early by what it could not take, and the sound by the wave
 // buffer being filled (64 KiB of 16-bit stereo at 44100 Hz) and what the
 // late reader has not delivered.
-constexpr double kStarvedEnd = 0.4;
+constexpr double kStarvedEnd = 0.6;
 constexpr double kWaveBuffer = 65536 / 4 / 44100.0;
 
 // The wall time of a recording lies between the time from the device's open
@@ -181,6 +184,41 @@ TEST_F(RecordingRoad, APauseIsCutOutOfPictureAndSoundAlike) {
     EXPECT_EQ(std::count(red.begin(), red.end(), true), 0) << "pictures from the paused time";
     EXPECT_EQ(static_cast<int64_t>(red.size()), video->Packets);
   }
+}
+
+// Holds the thread that reads the device once, for 1.5 s, at the next packet
+// it logs after being armed.
+struct THeldReader {
+  static inline std::atomic<bool> Armed{false}, Holding{false};
+  static void Log(void*, int, const char* AFormat, va_list) {
+    if (!std::strstr(AFormat, "PACKET SIZE") || !Armed.exchange(false)) return;
+    Holding = true;
+    std::this_thread::sleep_for(1500ms);
+  }
+};
+
+TEST_F(RecordingRoad, AStopThatTheLoopNoticesLateStillEndsTheRecordingWhenItCame) {
+  // The device goes on grabbing while the loop is held; the stop comes
+  // during that hold.
+  AV.av_log_set_callback(THeldReader::Log);
+  const std::string file = Folder.File("late.mkv");
+  TTaskRun run;
+  const auto opening = TClock::now();
+  ASSERT_TRUE(run.Add("video=0:audio=-1", kInput, file, Container("mkv").Options)) << run.Error;
+  const auto opened = TClock::now();
+  run.Start();
+  TTaskRun::Serve(1500ms);
+  THeldReader::Armed = true;
+  while (!THeldReader::Holding)
+    TTaskRun::Serve(5ms);
+  const TWall wall{SecondsSince(opening), SecondsSince(opened)};
+  run.Encoder.Stop(false);
+  ASSERT_TRUE(run.WaitForEnd());
+  const TProbedFile probe = ProbeFile(file);
+  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(video && audio);
+  ExpectRecordingOf(wall, *video, *audio);
 }
 
 TEST_F(RecordingRoad, AScreenThatStallsLeavesPictureAndSoundAsLongAsTheWallTime) {
