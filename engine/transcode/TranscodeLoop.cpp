@@ -15,6 +15,10 @@
 
 namespace {
 
+// How long a stopped device may take to hand over what it took before the
+// stop: a few frame intervals, and far less than anyone waits for a stop.
+constexpr int64_t kStopGrace = 250000; // microseconds
+
 const char* const kCheckLog =
     "Please check error log message(reported by FFLogger) to find out more detail information.";
 
@@ -141,6 +145,12 @@ void TTranscodeTask::DrainRealTimeInputs() {
     if (!file.RealTime) continue;
     while (!file.EndOfFile && NeedOutput()) {
       const int result = ProcessInput(static_cast<int>(i));
+      // A grab under way at the stop reaches the queue a little later (the
+      // first one too, when the stop came before the loop read anything).
+      if (result == AVERROR(EAGAIN) && AV.av_gettime_relative() - FStopAt < kStopGrace) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        continue;
+      }
       if (result < 0) break; // empty queue, or past the stop
       ReapFilters();
     }
