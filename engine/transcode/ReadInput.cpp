@@ -67,6 +67,7 @@ int TTranscodeTask::ProcessInput(int AFileIndex) {
     // pause is dropped; what was taken after it moves back by the pause.
     const int64_t us = AV.av_rescale_q(packet->pts, st->time_base, AVRational{1, AV_TIME_BASE});
     file.ClockOffset = std::min(file.ClockOffset, AV.av_gettime_relative() - us);
+    if (us + file.ClockOffset > FStopAt) return AVERROR_EOF; // taken after the stop
     int64_t cut = 0;
     for (const auto& [from, to] : file.Cuts) {
       if (us >= from && us < to) return 0;

@@ -136,6 +136,9 @@ protected:
   // holding no lock, answering the span it held the loop (microseconds of
   // the monotonic clock) or false.
   virtual bool StopRequested() const { return false; }
+  // When the stop was asked for (the libraries' monotonic clock,
+  // microseconds), INT64_MAX when it was not.
+  virtual int64_t StopRequestTime() const { return INT64_MAX; }
   virtual bool PassPause(int64_t& /*APausedAt*/, int64_t& /*AResumedAt*/) { return false; }
   // The hooks around decoding and encoding and the progress report; none
   // here.
@@ -178,6 +181,7 @@ private:
   void JoinSwitch(int AFileIndex);
   void OpenRangeEncoders();
   void CutPause(int64_t APausedAt, int64_t AResumedAt);
+  void DrainRealTimeInputs();
   void DrainGraph(TFilterGraph& AGraph);
   void FinishGraphs();
   // Decoding (DecodeStage.cpp).
@@ -208,6 +212,9 @@ private:
 
   // The loop's state.
   std::string FRunError; // the first error that ended the run, for the end notice
+  // The clock when a stop was noticed: real-time packets taken later are
+  // not recorded.
+  int64_t FStopAt = INT64_MAX;
   std::unique_ptr<FILE, int (*)(FILE*)> FVStatsFile{nullptr, &std::fclose};
   std::vector<uint8_t> FSubtitleBuffer;
 

@@ -7,6 +7,7 @@
 #include "MediaProbe.h"
 #include "RecorderStrings.h"
 #include "TaskRun.h"
+#include "WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +109,14 @@ TEST_F(RunEndings, AStopInTheMiddleLeavesAPlayableFileThatIsNotFinished) {
                         file, c.Options))
         << run.Error;
     run.Start();
-    TTaskRun::Serve(1500ms);
+    // Until the recording is under way (a sanitizer makes the start slow).
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          std::error_code error;
+          return fs::file_size(file, error) > 40 * 1024 && !error;
+        },
+        TWaitMode::ServiceMainThread));
+    TTaskRun::Serve(500ms);
     run.Encoder.Stop(true);
     ASSERT_TRUE(run.WaitForEnd());
     ASSERT_EQ(run.Notices.size(), 2u);

@@ -29,7 +29,8 @@ protected:
     run.Start();
     EXPECT_TRUE(run.WaitForEnd());
     EXPECT_TRUE(!run.Notices.empty() && run.Notices[0].Finished);
-    const TProbedStream* video = ProbeFile(file).Find(AVMEDIA_TYPE_VIDEO);
+    const TProbedFile probe = ProbeFile(file);
+    const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
     return video ? video->Packets : -1;
   }
   TTempFolder Folder;
