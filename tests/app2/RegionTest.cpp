@@ -327,6 +327,23 @@ TEST_F(TPickerTest, RightClicksDropTheSelectionThenCancel) {
   EXPECT_EQ(Edits(), (std::vector<std::string>{"1", "2", "3", "4"}));
 }
 
+// The pointer is never held: not by a move that runs past the screen's
+// edge, nor by a picker that closes while the button is down.
+TEST_F(TPickerTest, ThePointerIsNeverHeld) {
+  TfrmScreenShots* picker = Open();
+  Drag(picker, {100, 100}, {300, 200});
+  Move(200, 150);
+  ASSERT_TRUE(Xdotool({"mousedown", "1"}));
+  Pump(std::chrono::milliseconds(60));
+  Move(50, 150); // the selection stops at the edge, the pointer does not
+  EXPECT_EQ(picker->Selection().left(), 0);
+  picker->SBExitClick();
+  ASSERT_TRUE(WaitFor([&] { return !picker->isVisible(); }));
+  ASSERT_TRUE(Xdotool({"mouseup", "1"}));
+  for (const QPoint& to : {QPoint(1800, 1000), QPoint(5, 5), QPoint(1000, 600)})
+    Move(to.x(), to.y());
+}
+
 // The program's own windows are never snapped to: the picker looks through
 // them to the window below.
 TEST_F(TPickerTest, TheProgramsOwnWindowsAreNotSnappedTo) {
