@@ -121,7 +121,8 @@ void WriteMediaFile(const std::string& AFileName, const TMediaSpec& ASpec) {
   std::vector<TEncoderStream> streams;
   if (ASpec.Video != AV_CODEC_ID_NONE) streams.push_back(AddStream(raw, ASpec.Video, ASpec));
   if (ASpec.Audio != AV_CODEC_ID_NONE)
-    for (int i = 0; i < ASpec.AudioStreams; ++i) streams.push_back(AddStream(raw, ASpec.Audio, ASpec));
+    for (int i = 0; i < ASpec.AudioStreams; ++i)
+      streams.push_back(AddStream(raw, ASpec.Audio, ASpec));
   AVStream* subtitles = nullptr;
   if (ASpec.Subtitles) {
     subtitles = AV.avformat_new_stream(raw, nullptr);
@@ -180,9 +181,8 @@ void WriteMediaFile(const std::string& AFileName, const TMediaSpec& ASpec) {
     Check(AV.av_new_packet(packet.get(), static_cast<int>(text.size())), "subtitle packet");
     std::memcpy(packet->data, text.data(), text.size());
     packet->stream_index = subtitles->index;
-    packet->pts = packet->dts =
-        AV.av_rescale_q(second * INT64_C(1000000) + ASpec.StartTime, AVRational{1, AV_TIME_BASE},
-                        subtitles->time_base);
+    packet->pts = packet->dts = AV.av_rescale_q(second * INT64_C(1000000) + ASpec.StartTime,
+                                                AVRational{1, AV_TIME_BASE}, subtitles->time_base);
     packet->duration = AV.av_rescale_q(500000, AVRational{1, AV_TIME_BASE}, subtitles->time_base);
     packet->flags |= AV_PKT_FLAG_KEY;
     Check(AV.av_interleaved_write_frame(raw, packet.get()), "write subtitle");
