@@ -147,6 +147,9 @@ void SendDeleteWindow(WId AWindow) {
   xcb_send_event(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
                  reinterpret_cast<const char*>(&event));
   xcb_flush(connection);
+  // A round trip, so that the server has sent the event before this client
+  // leaves.
+  std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
   xcb_disconnect(connection);
 }
 
