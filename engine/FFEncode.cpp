@@ -125,6 +125,7 @@ int TCustomEncoder::AddTask(const std::string& AInFileName, TInputOptions* AOpti
       LastErrMsg = task->LastErrMsg;
       return result;
     }
+    task->AttachDecoder(result);
     task->OnProgress = [this](TCustomFFmpeg* t, const TProgressInfo& i) { DoProgress(t, i); };
     task->OnTerminate = [this](TCustomFFmpeg* t) { DoTaskTerminate(t); };
     return FTasks.Add(std::move(task));

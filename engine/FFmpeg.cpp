@@ -1,6 +1,7 @@
 // The transcode task's run control and the task list (see FFmpeg.h).
 #include "FFmpeg.h"
 
+#include "FFDecode.h"
 #include "FFLoad.h"
 #include "FFLog.h"
 #include "FFValues.h"
@@ -264,10 +265,13 @@ int TCustomFFmpeg::OptVideoHookBitsPixel(TOptionsContext*, const char* AName, co
 
 void TCustomFFmpeg::Cleanup() {
   AssertLibrariesLoaded();
+  ReleaseInputViews();
   FreeTranscodeState();
 }
 
 // ---- TFFmpeg --------------------------------------------------------------
+
+TFFmpeg::TFFmpeg() = default;
 
 TFFmpeg::~TFFmpeg() {
   // Let no callback reach the encoder while the task dies.
@@ -280,6 +284,26 @@ TFFmpeg::~TFFmpeg() {
   OnPreviewBitmap = nullptr;
   OnProgress = nullptr;
   OnTerminate = nullptr;
+}
+
+void TFFmpeg::AttachDecoder(int AIndex) {
+  AVFormatContext* context = InputFiles.at(static_cast<size_t>(AIndex))->Context.get();
+  auto decoder = std::make_unique<TFFDecoder>();
+  decoder->AttachFormatContext(context);
+  if (static_cast<size_t>(AIndex) >= FDecoders.size())
+    FDecoders.resize(static_cast<size_t>(AIndex) + 1);
+  FDecoders[static_cast<size_t>(AIndex)] = std::move(decoder);
+}
+
+TFFDecoder* TFFmpeg::Decoder(int AIndex) const {
+  if (AIndex < 0 || AIndex >= DecoderCount() || !FDecoders[static_cast<size_t>(AIndex)])
+    throw std::out_of_range("List index out of bounds (" + std::to_string(AIndex) + ")");
+  return FDecoders[static_cast<size_t>(AIndex)].get();
+}
+
+void TFFmpeg::ReleaseInputViews() {
+  for (auto& decoder : FDecoders)
+    if (decoder) decoder->CloseFile();
 }
 
 namespace {

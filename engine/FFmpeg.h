@@ -24,6 +24,7 @@
 
 struct AVFormatContext;
 class TCustomFFmpeg;
+class TFFDecoder;
 
 // The task's callbacks; one that is empty is not called.
 using TTaskNotify = std::function<void(TCustomFFmpeg* ATask)>;
@@ -120,6 +121,9 @@ protected:
   bool HasVideoHooks() const override { return OnVideoInputHook || OnVideoOutputHook; }
   bool HasFrameHooks() const override { return OnFrameInputHook || OnFrameOutputHook; }
   bool HasPreview() const override { return FPreviewFlags.load() != 0; }
+  // Cleanup calls it before the inputs are freed: whatever keeps a view of
+  // an input lets go of it here.
+  virtual void ReleaseInputViews() {}
   std::mutex FCodecListLock;
   // Waits for the task's threads to end, so nothing runs while it dies.
   void JoinThreads();
@@ -157,7 +161,7 @@ class TCustomEncoder;
 
 class TFFmpeg : public TCustomFFmpeg {
 public:
-  TFFmpeg() = default;
+  TFFmpeg();
   ~TFFmpeg() override;
 
   TCustomEncoder* Encoder = nullptr;
@@ -169,7 +173,19 @@ public:
   const std::vector<TInputOptions>& InputOptions() const { return FInputOptions; }
   const std::vector<TOutputOptions>& OutputOptions() const { return FOutputOptions; }
 
+  // Gives input AIndex a decoder that describes it (its context attached,
+  // not owned). The decoder lets go of the context when the task frees its
+  // inputs; its information then reads -1.
+  void AttachDecoder(int AIndex);
+  // The decoder of input AIndex; std::out_of_range for an input without one.
+  TFFDecoder* Decoder(int AIndex) const;
+  int DecoderCount() const { return static_cast<int>(FDecoders.size()); }
+
+protected:
+  void ReleaseInputViews() override;
+
 private:
+  std::vector<std::unique_ptr<TFFDecoder>> FDecoders;
   std::vector<TInputOptions> FInputOptions;
   std::vector<TOutputOptions> FOutputOptions;
 };

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -119,7 +120,16 @@ void WriteMediaFile(const std::string& AFileName, const TMediaSpec& ASpec) {
   TFormatContextPtr output(raw);
   std::vector<TEncoderStream> streams;
   if (ASpec.Video != AV_CODEC_ID_NONE) streams.push_back(AddStream(raw, ASpec.Video, ASpec));
-  if (ASpec.Audio != AV_CODEC_ID_NONE) streams.push_back(AddStream(raw, ASpec.Audio, ASpec));
+  if (ASpec.Audio != AV_CODEC_ID_NONE)
+    for (int i = 0; i < ASpec.AudioStreams; ++i)
+      streams.push_back(AddStream(raw, ASpec.Audio, ASpec));
+  AVStream* subtitles = nullptr;
+  if (ASpec.Subtitles) {
+    subtitles = AV.avformat_new_stream(raw, nullptr);
+    subtitles->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
+    subtitles->codecpar->codec_id = AV_CODEC_ID_SUBRIP;
+    subtitles->time_base = AVRational{1, 1000};
+  }
   for (size_t i = 0; i < ASpec.Chapters.size(); ++i) {
     auto* chapter = static_cast<AVChapter*>(AV.av_mallocz(sizeof(AVChapter)));
     chapter->id = static_cast<int64_t>(i);
@@ -164,6 +174,18 @@ void WriteMediaFile(const std::string& AFileName, const TMediaSpec& ASpec) {
       Drain(raw, s, frame.get(), ASpec.StartTime);
     }
     Drain(raw, s, nullptr, ASpec.StartTime);
+  }
+  for (int second = 0; subtitles && second < ASpec.Seconds; ++second) {
+    const std::string text = "cue " + std::to_string(second);
+    TPacketPtr packet(AV.av_packet_alloc());
+    Check(AV.av_new_packet(packet.get(), static_cast<int>(text.size())), "subtitle packet");
+    std::memcpy(packet->data, text.data(), text.size());
+    packet->stream_index = subtitles->index;
+    packet->pts = packet->dts = AV.av_rescale_q(second * INT64_C(1000000) + ASpec.StartTime,
+                                                AVRational{1, AV_TIME_BASE}, subtitles->time_base);
+    packet->duration = AV.av_rescale_q(500000, AVRational{1, AV_TIME_BASE}, subtitles->time_base);
+    packet->flags |= AV_PKT_FLAG_KEY;
+    Check(AV.av_interleaved_write_frame(raw, packet.get()), "write subtitle");
   }
   Check(AV.av_write_trailer(raw), "trailer");
   AV.avio_closep(&raw->pb);

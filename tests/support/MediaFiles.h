@@ -19,6 +19,8 @@ struct TMediaSpec {
   int Seconds = 2;
   int SampleRate = 44100;
   int Channels = 2;
+  int AudioStreams = 1;   // streams of Audio, each with the same tone
+  bool Subtitles = false; // a SubRip stream with one cue a second
   int64_t StartTime = 0; // microseconds added to every time stamp
   int GopSize = 15;
   int BFrames = 0; // pictures between references, reordered by the decoder
