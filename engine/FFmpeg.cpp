@@ -132,6 +132,19 @@ void TCustomFFmpeg::DoConvert() {
   if (AV.av_log) AV.av_log(nullptr, AV_LOG_QUIET, "%s", "");
 }
 
+void TCustomFFmpeg::Transcode() {
+  FLastReportTime = -1;
+  FLastPreviewTime = INT64_MIN;
+  FPreviewWindowNoted = false;
+  for (int& count : FQpHistogram)
+    count = 0;
+  struct TReleaseHooks {
+    TFrameHookList& Hooks;
+    ~TReleaseHooks() { Hooks.Release(); }
+  } release{FFrameHooks};
+  TCustomFFmpegOpt::Transcode();
+}
+
 void TCustomFFmpeg::DoTerminate() {
   FRunning = false;
   FTerminated = true;
@@ -237,15 +250,12 @@ void TCustomFFmpeg::SetHookBitsPixel(int ABitsPixel) {
   case 24:
   case 32:
     FHookBitsPixel = ABitsPixel;
+    FInputConverter.SetBitsPixel(ABitsPixel);
+    FPreviewConverter.SetBitsPixel(ABitsPixel);
     return;
   default:
     throw std::invalid_argument("Invalid BitsPixel " + std::to_string(ABitsPixel));
   }
-}
-
-int TCustomFFmpeg::OptVideoHookBitsPixel(TOptionsContext*, const char* AName, const char* AValue) {
-  SetHookBitsPixel(ParseIntOption(AName, AValue ? AValue : ""));
-  return 0;
 }
 
 void TCustomFFmpeg::Cleanup() {

@@ -235,7 +235,8 @@ int TTranscodeTask::DecodeVideo(TInputStream& AIst, AVPacket* APacket, bool& AGo
     ++AIst.FrameNumber;
     // The hooks draw into the picture: never into one the decoder still
     // refers to.
-    if ((HasVideoHooks() || HasFrameHooks()) && (result = AV.av_frame_make_writable(frame)) < 0)
+    if ((HasVideoHooks() || HasFrameHooks() || HasHookLibraries()) &&
+        (result = AV.av_frame_make_writable(frame)) < 0)
       return result;
     PreProcessVideoFrame(AIst, frame);
     RateEmuSleep(AIst);

@@ -231,6 +231,8 @@ void TTranscodeTask::EncodeAndWrite(TOutputStream& AOst, const AVFrame* AFrame) 
       AOst.Quality = static_cast<int>(AV_RL32(stats));
       if (statsSize >= 5) AOst.PictType = stats[4];
       if (statsSize >= 16 && stats[5] > 0) AOst.LumaError = AV_RL64(stats + 8);
+      for (size_t p = 0; p < 3 && p < stats[5] && statsSize >= 16 + 8 * p; ++p)
+        AOst.PlaneErrors[p] = static_cast<int64_t>(AV_RL64(stats + 8 + 8 * p));
     }
     if (video) AOst.LastFrameSize = packet->size;
     AV.av_packet_rescale_ts(packet.get(), enc->time_base, AOst.Stream->time_base);
