@@ -401,6 +401,10 @@ auto GiveUpWhenStopping(TCustomFFmpeg* ATask) {
 
 } // namespace
 
+bool TFFmpeg::HasProgressHandler() const {
+  return TCustomFFmpeg::HasProgressHandler() && (!Encoder || Encoder->OnProgress);
+}
+
 void TCustomEncoder::DoProgress(TCustomFFmpeg* ATask, const TProgressInfo& AInfo) {
   if (!OnProgress || FDestroying) return;
   TProgressInfo info = AInfo;

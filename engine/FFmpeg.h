@@ -107,6 +107,10 @@ public:
   int64_t ProgressInterval = 500000; // microseconds
   int64_t PreviewInterval = 100000;  // microseconds
 
+  // Whether a progress report has a taker: the report then goes to it in
+  // place of the log's status line.
+  virtual bool HasProgressHandler() const { return static_cast<bool>(OnProgress); }
+
   TTaskBeforeFindStreamInfo OnBeforeFindStreamInfo;
   TTaskPreview OnPreviewBitmap;
   TTaskProgress OnProgress;
@@ -201,6 +205,9 @@ public:
   ~TFFmpeg() override;
 
   TCustomEncoder* Encoder = nullptr;
+
+  // The encoder's OnProgress, not only the task's callback (FFEncode.cpp).
+  bool HasProgressHandler() const override;
 
   void SetInputOptions(int AIndex, const TInputOptions& AOptions);
   void SetOutputOptions(int AIndex, const TOutputOptions& AOptions);

@@ -22,7 +22,7 @@ template <class... TArgs> void Append(std::string& AText, const char* AFormat, T
 } // namespace
 
 void TCustomFFmpeg::PrintReport(bool ALast, int64_t ATimerStart, int64_t ANow) {
-  const bool callback = static_cast<bool>(OnProgress);
+  const bool callback = HasProgressHandler();
   if (!PrintStats && !ALast && !ProgressOutput && !callback) return;
   if (!ALast) {
     // The first call only starts the clock.

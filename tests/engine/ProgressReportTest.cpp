@@ -54,10 +54,14 @@ protected:
       Events.push_back({*AInfo, std::chrono::steady_clock::now() - Started});
     };
   }
+  static bool IsStatusLine(const std::string& ALine) {
+    return ALine.find("size=") != std::string::npos && ALine.find(" time=") != std::string::npos &&
+           ALine.find(" bitrate=") != std::string::npos;
+  }
   int StatusLines() const {
     int count = 0;
     for (const std::string& line : Log.Texts())
-      if (line.find("bitrate=") != std::string::npos) ++count;
+      if (IsStatusLine(line)) ++count;
     return count;
   }
   TTempFolder Folder;
@@ -97,8 +101,8 @@ TEST_F(ProgressReport, EventsOfARealTimeRun) {
   // The handler stands in for the status line: only the last one is logged.
   EXPECT_EQ(StatusLines(), 1);
   const int summary = Log.Find("muxing overhead");
-  ASSERT_GE(summary, 0);
-  EXPECT_EQ(Log.Find("bitrate="), summary - 1);
+  ASSERT_GE(summary, 1);
+  EXPECT_TRUE(IsStatusLine(Log.Texts()[static_cast<size_t>(summary) - 1]));
 }
 
 TEST_F(ProgressReport, WithoutAHandlerTheLogGetsTheStatusLines) {
@@ -118,9 +122,9 @@ TEST_F(ProgressReport, DuplicatesReachTheLogWhileAHandlerTakesTheReports) {
   Run(run, Folder.File("dup.mkv"), " -r 30");
   int dupLines = 0;
   for (const std::string& line : Log.Texts())
-    if (line.find(" dup=") != std::string::npos) ++dupLines;
+    if (IsStatusLine(line) && line.find(" dup=") != std::string::npos) ++dupLines;
   EXPECT_GE(dupLines, 2) << "during the run and in the last report";
-  EXPECT_EQ(Events.back().Info.FrameNumber, 2 * kFrames);
+  EXPECT_GE(Events.back().Info.FrameNumber, 2 * kFrames - 2);
 }
 
 TEST_F(ProgressReport, TheProgressTargetGetsKeyValueLines) {
