@@ -139,6 +139,9 @@ protected:
   bool HasFrameHooks() const override { return OnFrameInputHook || OnFrameOutputHook; }
   bool HasHookLibraries() const override { return FFrameHooksAdded; }
   bool HasPreview() const override { return FPreviewFlags.load() != 0; }
+  bool HasOutputHooks() const override {
+    return OnVideoOutputHook || OnFrameOutputHook || HasPreview();
+  }
   // The hooks and the preview (FrameHooks.cpp) and the progress report
   // (ProgressReport.cpp), called by the loop in the task's thread. The
   // progress callback and the hooks run in that thread too.
@@ -157,9 +160,10 @@ private:
   void RecordException(const std::exception& AError);
   void WaitForConversion(bool AProcessMainThread);
   // One video hook call on AFrame through AConverter; answers whether the
-  // converter's bitmap shows the frame as it now is.
+  // converter's bitmap shows the frame as it now is. AUpdated, when given,
+  // tells whether the handler's drawing was kept.
   bool CallVideoHook(TTaskVideoHook& AHook, TFormatConverter& AConverter, AVFrame* AFrame,
-                     int AFrameNumber, int64_t APts);
+                     int AFrameNumber, int64_t APts, bool* AUpdated = nullptr);
   void CallFrameHook(const TTaskFrameHook& AHook, AVFrame* AFrame, int AFrameNumber,
                      int64_t APts);
   void CallAudioHook(const TTaskAudioHook& AHook, AVFrame* AFrame, int64_t APts);
@@ -188,6 +192,7 @@ private:
   // The task thread's hook and report state.
   TFormatConverter FInputConverter;   // the video input hook's bitmap
   TFormatConverter FPreviewConverter; // the video output hook's and the preview's
+  THookFrames FInputHookFrames; // the input hooks' writable copies
   TFrameHookList FFrameHooks;
   bool FFrameHooksAdded = false;
   std::vector<uint8_t> FAudioBuffer; // planar sound packed for a hook

@@ -76,12 +76,32 @@ int TCustomFFmpeg::OptVideoHookBitsPixel(TOptionsContext*, const char* AName, co
 // ---- Input side ---------------------------------------------------------------
 
 void TCustomFFmpeg::PreProcessVideoFrame(TInputStream& AIst, AVFrame* AFrame) {
+  if (!OnFrameInputHook && !OnVideoInputHook && !FFrameHooksAdded) return;
   // The loop counted the frame and set the stream's time before calling.
   const int number = AIst.FrameNumber;
   const int64_t pts = AIst.Pts;
+  // The video input hook draws into the frame itself when no conversion is
+  // needed; the decoder's picture is kept aside so that a drawing the
+  // handler takes back (Update cleared, or an exception) can be undone.
+  // With a frame input hook before it, that hook's changes would be undone
+  // too: the video hook then draws on a copy.
+  const bool inPlace = OnVideoInputHook && !OnFrameInputHook;
+  TFramePtr original(inPlace ? AV.av_frame_clone(AFrame) : nullptr);
+  if (FInputHookFrames.MakeWritable(AFrame) < 0) {
+    FFLogger().Log(this, TLogLevel::llError, "memory malloc error in pre_process_video_frame().");
+    return;
+  }
   if (OnFrameInputHook) CallFrameHook(OnFrameInputHook, AFrame, number, pts);
   if (OnVideoInputHook) {
-    CallVideoHook(OnVideoInputHook, FInputConverter, AFrame, number, pts);
+    FInputConverter.SetDrawInPlace(inPlace && original);
+    bool updated = false;
+    CallVideoHook(OnVideoInputHook, FInputConverter, AFrame, number, pts, &updated);
+    // The bitmap must not outlive the frame it may show.
+    FInputConverter.Bitmap().Detach();
+    if (!updated && original) {
+      AV.av_frame_unref(AFrame);
+      AV.av_frame_move_ref(AFrame, original.get());
+    }
   } else if (FFrameHooksAdded) {
     TFrameHookPicture picture = PictureOf(AFrame);
     FFrameHooks.Process(picture, AFrame->format, AFrame->width, AFrame->height, pts);
@@ -102,11 +122,10 @@ void TCustomFFmpeg::ApplyOutputHooks(TOutputStream&, AVFrame* AFrame, int AFrame
 // ---- One hook call ------------------------------------------------------------
 
 bool TCustomFFmpeg::CallVideoHook(TTaskVideoHook& AHook, TFormatConverter& AConverter,
-                                  AVFrame* AFrame, int AFrameNumber, int64_t APts) {
+                                  AVFrame* AFrame, int AFrameNumber, int64_t APts, bool* AUpdated) {
   const auto format = static_cast<AVPixelFormat>(AFrame->format);
-  bool converted =
-      AConverter.PictureToBitmap(AFrame->data, AFrame->linesize, format, AFrame->height,
-                                 AFrame->width, true);
+  bool converted = AConverter.PictureToBitmap(AFrame->data, AFrame->linesize, format,
+                                              AFrame->height, AFrame->width, true);
   if (!converted) {
     FFLogger().Log(this, TLogLevel::llError, AConverter.LastError());
     AHook = nullptr;
@@ -121,7 +140,8 @@ bool TCustomFFmpeg::CallVideoHook(TTaskVideoHook& AHook, TFormatConverter& AConv
   try {
     AHook(this, info);
   } catch (const std::exception& e) {
-    FFLogger().Log(this, TLogLevel::llError, std::string("Error occurs VideoHook event: ") + e.what());
+    FFLogger().Log(this, TLogLevel::llError,
+                   std::string("Error occurs VideoHook event: ") + e.what());
     info.Update = false;
   } catch (...) {
     FFLogger().Log(this, TLogLevel::llError, "Error occurs VideoHook event: unknown exception");
@@ -144,6 +164,7 @@ bool TCustomFFmpeg::CallVideoHook(TTaskVideoHook& AHook, TFormatConverter& AConv
     converted = false; // the bitmap may show a drawing the frame does not have
   }
   if (info.StopHook) AHook = nullptr;
+  if (AUpdated) *AUpdated = info.Update && converted;
   return converted;
 }
 
@@ -174,10 +195,10 @@ void TCustomFFmpeg::AudioInputHook(TInputStream& AIst, AVFrame* AFrame) {
 
 void TCustomFFmpeg::AudioOutputHook(TOutputStream& AOst, AVFrame* AFrame) {
   if (!OnAudioOutputHook) return;
-  const int64_t pts = AFrame->pts == AV_NOPTS_VALUE
-                          ? AV_NOPTS_VALUE
-                          : AV.av_rescale_q(AFrame->pts, AOst.EncoderContext->time_base,
-                                            AV_TIME_BASE_Q);
+  const int64_t pts =
+      AFrame->pts == AV_NOPTS_VALUE
+          ? AV_NOPTS_VALUE
+          : AV.av_rescale_q(AFrame->pts, AOst.EncoderContext->time_base, AV_TIME_BASE_Q);
   CallAudioHook(OnAudioOutputHook, AFrame, pts);
 }
 

@@ -133,7 +133,7 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
 
   // The hooks draw on a copy of their own: a duplicated frame is drawn once
   // per copy, and the filters' frame stays as it was.
-  const bool hooks = HasVideoHooks() || HasFrameHooks() || HasPreview();
+  const bool hooks = HasOutputHooks();
   for (int64_t n = 0; n < frames; ++n) {
     if (n > 0 && StopRequested()) break;
     AFrame->pts = AOst.SyncOpts;
@@ -160,7 +160,8 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
     }
     if (hooks) {
       TFramePtr copy(AV.av_frame_clone(AFrame));
-      if (!copy || AV.av_frame_make_writable(copy.get()) < 0) FatalError("Video encoding failed");
+      if (!copy || FOutputHookFrames.MakeWritable(copy.get()) < 0)
+        FatalError("Video encoding failed");
       ApplyOutputHooks(AOst, copy.get(), AOst.FrameNumber + 1, hookPts);
       EncodeAndWrite(AOst, copy.get());
     } else {

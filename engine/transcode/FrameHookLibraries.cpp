@@ -109,8 +109,8 @@ int TFrameHookList::Add(int AArgc, char* AArgv[]) {
   return 0;
 }
 
-void TFrameHookList::Process(TFrameHookPicture& APicture, int APixelFormat, int AWidth,
-                             int AHeight, int64_t APts) {
+void TFrameHookList::Process(TFrameHookPicture& APicture, int APixelFormat, int AWidth, int AHeight,
+                             int64_t APts) {
   for (const THook& hook : FHooks)
     hook.Process(hook.Context, &APicture, APixelFormat, AWidth, AHeight, APts);
 }

@@ -11,6 +11,7 @@
 // its loop; nothing here is shared between tasks.
 #pragma once
 
+#include "HookFrames.h"
 #include "IOInterrupts.h"
 #include "StreamRecords.h"
 #include "TaskOptions.h"
@@ -138,7 +139,8 @@ protected:
   virtual bool StopRequested() const { return false; }
   virtual bool PassPause(int64_t& /*APausedAt*/, int64_t& /*AResumedAt*/) { return false; }
   // The hooks around decoding and encoding and the progress report; none
-  // here.
+  // here. PreProcessVideoFrame gets the decoder's frame as it is and makes it
+  // writable before anything draws into it.
   virtual void PreProcessVideoFrame(TInputStream& /*AIst*/, AVFrame* /*AFrame*/) {}
   virtual void ApplyOutputHooks(TOutputStream& /*AOst*/, AVFrame* /*AFrame*/,
                                 int /*AFrameNumber*/, int64_t /*APts*/) {}
@@ -150,6 +152,8 @@ protected:
   virtual bool HasVideoHooks() const { return false; }
   virtual bool HasFrameHooks() const { return false; }
   virtual bool HasHookLibraries() const { return false; }
+  // Whether ApplyOutputHooks has work: output hooks or a preview.
+  virtual bool HasOutputHooks() const { return false; }
   virtual bool HasPreview() const { return false; }
 
 private:
@@ -214,6 +218,7 @@ private:
   int64_t FStopAt = INT64_MAX;
   std::unique_ptr<FILE, int (*)(FILE*)> FVStatsFile{nullptr, &std::fclose};
   std::vector<uint8_t> FSubtitleBuffer;
+  THookFrames FOutputHookFrames; // the output hooks' writable copies
 
   TOutputStream& NewVideoStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);
   TOutputStream& NewAudioStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);

@@ -29,11 +29,20 @@ void PaintRed(TBitmap& ABitmap) {
     uint8_t* row = ABitmap.ScanLine(y);
     for (int x = kBlock; x < kBlock + kBlockSize; ++x)
       switch (ABitmap.BitsPerPixel()) {
-      case 8: row[x] = 0x07; break; // 3:3:2 with red in the low bits
-      case 15: row[2 * x] = 0x00, row[2 * x + 1] = 0x7C; break;
-      case 16: row[2 * x] = 0x00, row[2 * x + 1] = 0xF8; break;
-      case 24: row[3 * x] = 0, row[3 * x + 1] = 0, row[3 * x + 2] = 255; break;
-      default: row[4 * x] = 0, row[4 * x + 1] = 0, row[4 * x + 2] = 255, row[4 * x + 3] = 255;
+      case 8:
+        row[x] = 0x07;
+        break; // 3:3:2 with red in the low bits
+      case 15:
+        row[2 * x] = 0x00, row[2 * x + 1] = 0x7C;
+        break;
+      case 16:
+        row[2 * x] = 0x00, row[2 * x + 1] = 0xF8;
+        break;
+      case 24:
+        row[3 * x] = 0, row[3 * x + 1] = 0, row[3 * x + 2] = 255;
+        break;
+      default:
+        row[4 * x] = 0, row[4 * x + 1] = 0, row[4 * x + 2] = 255, row[4 * x + 3] = 255;
       }
   }
 }
@@ -64,8 +73,8 @@ protected:
                                       size_t AContainer = 4, const char* AFormat = "bgr0") {
     const TRecorderContainer& c = RecorderContainers()[AContainer];
     const std::string file = Folder.File(std::string("hooked.") + c.Extension);
-    EXPECT_TRUE(ARun.Add(GreySource(320, 240, AFormat, kRate, kSeconds),
-                         "-f lavfi -r 15", file, c.Options, &ARecord))
+    EXPECT_TRUE(ARun.Add(GreySource(320, 240, AFormat, kRate, kSeconds), "-f lavfi -r 15", file,
+                         c.Options, &ARecord))
         << ARun.Error;
     ARun.Start();
     EXPECT_TRUE(ARun.WaitForEnd());
@@ -120,10 +129,9 @@ TEST_F(FrameHooks, DrawingOnPicturesThatNeedAConversionReachesTheFile) {
       PaintRed(*AInfo->Bitmap);
     };
     const TOutputOptions record = Switches(true);
-    ASSERT_TRUE(run.Add(GreySource(std::string(format) == "bgra" ? 317 : 320, 240, format, kRate,
-                                   kSeconds),
-                        "-f lavfi -r 15", file, WithSize(RecorderContainers()[4].Options, 320, 240),
-                        &record))
+    ASSERT_TRUE(run.Add(
+        GreySource(std::string(format) == "bgra" ? 317 : 320, 240, format, kRate, kSeconds),
+        "-f lavfi -r 15", file, WithSize(RecorderContainers()[4].Options, 320, 240), &record))
         << run.Error;
     run.Start();
     ASSERT_TRUE(run.WaitForEnd());
