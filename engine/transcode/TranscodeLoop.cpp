@@ -9,6 +9,7 @@
 #include "FFText.h"
 #include "FileNames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -133,8 +134,9 @@ void TTranscodeTask::FreeTranscodeState() {
 
 void TTranscodeTask::DrainRealTimeInputs() {
   // What a device took before the stop and still holds in its queue belongs
-  // to the recording; what it takes later does not (ProcessInput drops it).
-  FStopAt = AV.av_gettime_relative();
+  // to the recording; what it takes later does not (ProcessInput drops it),
+  // even when a busy loop notices the stop late.
+  FStopAt = std::min(AV.av_gettime_relative(), StopRequestTime());
   for (size_t i = 0; i < InputFiles.size(); ++i) {
     const TInputFile& file = *InputFiles[i];
     if (!file.RealTime) continue;
