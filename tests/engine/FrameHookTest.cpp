@@ -258,8 +258,13 @@ TEST_F(FrameHooks, PreviewBitmapsComeAtMostOncePerIntervalFromTheFirstFrame) {
   EXPECT_EQ(numbers[0], 1) << "the first frame is shown at once";
   EXPECT_LE(numbers.size(), 21u);
   EXPECT_LT(numbers.size(), 50u) << "not every frame";
+  // The task decides before it converts; the handler's clock sees the
+  // conversion's jitter on a loaded machine, so single gaps may be shorter.
+  const auto span = when.back() - when.front();
+  EXPECT_LE(static_cast<double>(when.size() - 1),
+            std::chrono::duration<double>(span).count() / 0.1 + 1.0);
   for (size_t i = 1; i < when.size(); ++i)
-    EXPECT_GE(when[i] - when[i - 1], std::chrono::milliseconds(95)) << "event " << i;
+    EXPECT_GE(when[i] - when[i - 1], std::chrono::milliseconds(40)) << "event " << i;
 }
 
 TEST_F(FrameHooks, ThePreviewWindowFlagShowsNothingAndSaysSoOnce) {
