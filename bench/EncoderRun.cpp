@@ -1,6 +1,7 @@
 // One task through the encoder in a benchmark's child process (see EncoderRun.h).
 #include "EncoderRun.h"
 
+#include "HookText.h"
 #include "LibAVFolder.h"
 #include "MainThread.h"
 
@@ -29,7 +30,8 @@ bool TEncoderRun::Load() {
 }
 
 bool TEncoderRun::Add(const std::string& AInput, const std::string& AInputOptions,
-                      const std::string& AOutput, const std::string& AOutputOptions) {
+                      const std::string& AOutput, const std::string& AOutputOptions,
+                      bool ATextHook) {
   TInputOptions input;
   TFFEncoder::InitInputOptions(input);
   input.Options = AInputOptions;
@@ -41,6 +43,8 @@ bool TEncoderRun::Add(const std::string& AInput, const std::string& AInputOption
   TOutputOptions output;
   TFFEncoder::InitOutputOptions(output);
   output.Options = AOutputOptions;
+  output.VideoInputHook = ATextHook;
+  if (ATextHook) SetTextHook(Encoder);
   if (Encoder.SetOutput(task, AOutput, &output) < 0) {
     Error = Encoder.LastErrMsg;
     Encoder.RemoveTask(task);

@@ -23,9 +23,11 @@ public:
 
   // Loads the libraries beside the program; false with Error set.
   bool Load();
-  // Adds the task with its input and output; false with Error set.
+  // Adds the task with its input and output; false with Error set. With
+  // ATextHook the output has a video input hook that draws a line of text
+  // into every frame (HookText.h).
   bool Add(const std::string& AInput, const std::string& AInputOptions, const std::string& AOutput,
-           const std::string& AOutputOptions);
+           const std::string& AOutputOptions, bool ATextHook = false);
   void Start() { Encoder.StartTask(1); }
   // Services the main thread until the all-done notice; false on time-out.
   bool WaitForEnd(std::chrono::milliseconds ALimit);

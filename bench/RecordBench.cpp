@@ -153,10 +153,11 @@ int RunAnimator() {
 
 // ---- Our side, in the child process -----------------------------------------------------------
 
-// argv: --ours RATE FILE OUTPUT-OPTIONS. Writes one line: the frames the
+// argv: --ours RATE FILE OUTPUT-OPTIONS [hook]; with "hook" a video input
+// hook draws a line of text into every frame. Writes one line: the frames the
 // device lost ("We lost %d frames...") and dropped ("... frame dropped!"),
 // the frames it grabbed, and the task's dup and drop counts.
-int RunOursInChild(char** AArgs) {
+int RunOursInChild(char** AArgs, bool ATextHook) {
   // The logger folds a line repeated at once into "Last message repeated N
   // times", so the count of a repeat goes to the line before it.
   std::atomic<long long> lost{0}, dropped{0};
@@ -187,7 +188,7 @@ int RunOursInChild(char** AArgs) {
   }
   RegisterGdiCaptureDevice();
   const int rate = std::atoi(AArgs[1]);
-  if (!run.Add("video=0", RecorderInputOptions(rate), AArgs[2], AArgs[3])) {
+  if (!run.Add("video=0", RecorderInputOptions(rate), AArgs[2], AArgs[3], ATextHook)) {
     std::fprintf(stderr, "%s\n", run.Error.c_str());
     return 1;
   }
@@ -235,6 +236,7 @@ struct TCase {
   int Rate;
   const char* Extension;
   TTotals Ours, Peer;
+  TTotals OursHook; // ours with a video input hook that draws a line of text
 };
 
 // Reads what a child wrote back and adds the run to ATotals.
@@ -266,15 +268,16 @@ void AddRun(const TChildResult& ARun, double AXCpu, const std::string& AFile,
 }
 
 void RecordOurs(int ARate, const TRecorderContainer& AContainer, pid_t AServer,
-                const std::filesystem::path& AFolder, TTotals& ATotals) {
+                const std::filesystem::path& AFolder, TTotals& ATotals, bool ATextHook = false) {
   const std::string file = (AFolder / (std::string("ours.") + AContainer.Extension)).string();
   const std::string errors = (AFolder / "ours.log").string();
   long long lost = 0, dropped = 0, grabbed = 0, dup = 0, drop = 0;
   const double xBefore = ProcessCpuSeconds(AServer);
+  std::vector<std::string> args = {SelfPath(), "--ours", std::to_string(ARate), file,
+                                   WithSize(AContainer.Options, kWidth, kHeight)};
+  if (ATextHook) args.push_back("hook");
   const TChildResult run = RunChild(
-      {SelfPath(), "--ours", std::to_string(ARate), file,
-       WithSize(AContainer.Options, kWidth, kHeight)},
-      errors, [&](pid_t, const std::string& ALine) {
+      args, errors, [&](pid_t, const std::string& ALine) {
         std::sscanf(ALine.c_str(), "lost=%lld dropped=%lld grabbed=%lld dup=%lld drop=%lld", &lost,
                     &dropped, &grabbed, &dup, &drop);
       });
@@ -319,7 +322,7 @@ void PrintTotals(const char* AProgram, const TCase& ACase, const TTotals& ATotal
                 ATotals.Error.c_str());
     return;
   }
-  const bool ours = std::strcmp(AProgram, "ours") == 0;
+  const bool ours = std::strncmp(AProgram, "ours", 4) == 0;
   const std::string device =
       ours ? FormatText("%5lld %5lld %7lld", ATotals.Lost, ATotals.Dropped, ATotals.Grabbed)
            : FormatText("%5s %5s %7s", "-", "-", "-");
@@ -368,19 +371,18 @@ int RunBench() {
   std::vector<TCase> cases;
   for (const int rate : kRates)
     for (const char* extension : kContainers)
-      cases.push_back({rate, extension, {}, {}});
+      cases.push_back({rate, extension, {}, {}, {}});
   for (int turn = 0; turn < kTurns; ++turn)
     for (TCase& c : cases) {
       const TRecorderContainer& container = Container(c.Extension);
-      // Taking turns at going first, so that neither always meets a warmer
+      // Taking turns at going first, so that none always meets a warmer
       // or a busier machine.
-      if (turn % 2 == 0) {
-        RecordOurs(c.Rate, container, server.Pid(), folder, c.Ours);
-        RecordPeer(c.Rate, container, server, folder, c.Peer);
-      } else {
-        RecordPeer(c.Rate, container, server, folder, c.Peer);
-        RecordOurs(c.Rate, container, server.Pid(), folder, c.Ours);
-      }
+      for (int k = 0; k < 3; ++k)
+        switch ((turn + k) % 3) {
+        case 0: RecordOurs(c.Rate, container, server.Pid(), folder, c.Ours); break;
+        case 1: RecordPeer(c.Rate, container, server, folder, c.Peer); break;
+        default: RecordOurs(c.Rate, container, server.Pid(), folder, c.OursHook, true);
+        }
     }
   animator.Stop();
   server.Stop();
@@ -402,6 +404,7 @@ int RunBench() {
               "CPU s", "CPU s/s", "X s/s", "RSS MB", "wall s");
   for (const TCase& c : cases) {
     PrintTotals("ours", c, c.Ours);
+    PrintTotals("ours+hk", c, c.OursHook);
     PrintTotals("ffmpeg", c, c.Peer);
   }
   std::printf("\nours over ffmpeg (same run):\n%4s %-4s %14s %12s %9s %9s\n", "fps", "cont",
@@ -412,6 +415,18 @@ int RunBench() {
                 Ratio(c.Ours.XCpuPerSecond(), c.Peer.XCpuPerSecond()),
                 Ratio(static_cast<double>(c.Ours.PeakRssKb), static_cast<double>(c.Peer.PeakRssKb)),
                 Ratio(c.Ours.Megabits(), c.Peer.Megabits()));
+  std::printf("\nthe video input hook (a line of text drawn into every frame), ours+hk over "
+              "ours:\n%4s %-4s %14s %14s %9s %9s\n",
+              "fps", "cont", "+CPU ms/frame", "CPU per rec s", "+lost", "+dup");
+  for (const TCase& c : cases) {
+    const auto perFrame = [](const TTotals& ATotals) {
+      return ATotals.Frames > 0 ? ATotals.Cpu * 1000 / static_cast<double>(ATotals.Frames) : 0;
+    };
+    std::printf("%4d %-4s %14.2f %14.2f %9lld %9lld\n", c.Rate, c.Extension,
+                perFrame(c.OursHook) - perFrame(c.Ours),
+                Ratio(c.OursHook.CpuPerSecond(), c.Ours.CpuPerSecond()),
+                c.OursHook.Lost - c.Ours.Lost, c.OursHook.Dup - c.Ours.Dup);
+  }
   std::printf(
       "\nrec s: frames written / rate; Mbit/s: file size per recorded second (the same output\n"
       "string should give the same); lost, dropd: frames the device reported lost (\"We lost %%d\n"
@@ -426,6 +441,7 @@ int RunBench() {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--animate") == 0) return RunAnimator();
-  if (argc == 5 && std::strcmp(argv[1], "--ours") == 0) return RunOursInChild(argv + 1);
+  if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "--ours") == 0)
+    return RunOursInChild(argv + 1, argc == 6 && std::strcmp(argv[5], "hook") == 0);
   return RunBench();
 }

@@ -89,14 +89,15 @@ std::string AdaptForPeer(std::string AOptions, std::vector<const TAdaptation*>& 
 
 // ---- Our side, in the child process ---------------------------------------------------------
 
-// argv: --ours GRAPH INPUT-OPTIONS FILE OUTPUT-OPTIONS.
-int RunOursInChild(char** AArgs) {
+// argv: --ours GRAPH INPUT-OPTIONS FILE OUTPUT-OPTIONS [hook]; with "hook" a
+// video input hook draws a line of text into every frame.
+int RunOursInChild(char** AArgs, bool ATextHook) {
   TEncoderRun run;
   if (!run.Load()) {
     std::fprintf(stderr, "%s\n", run.Error.c_str());
     return 1;
   }
-  if (!run.Add(AArgs[1], AArgs[2], AArgs[3], AArgs[4])) {
+  if (!run.Add(AArgs[1], AArgs[2], AArgs[3], AArgs[4], ATextHook)) {
     std::fprintf(stderr, "%s\n", run.Error.c_str());
     return 1;
   }
@@ -122,6 +123,8 @@ struct TMeasured {
 struct TJob {
   std::string Graph, InputOptions, OutputOptions, File, ErrorFile;
   TLineHandler OnLine;
+  bool TextHook = false;                // ours: the video input hook draws text
+  std::vector<std::string> PeerFilter;  // ffmpeg: arguments before the file
 };
 
 TMeasured Finish(const TChildResult& ARun, const TJob& AJob) {
@@ -142,10 +145,10 @@ TMeasured Finish(const TChildResult& ARun, const TJob& AJob) {
 }
 
 TMeasured RunOurs(const TJob& AJob) {
-  return Finish(
-      RunChild({SelfPath(), "--ours", AJob.Graph, AJob.InputOptions, AJob.File, AJob.OutputOptions},
-               AJob.ErrorFile, AJob.OnLine),
-      AJob);
+  std::vector<std::string> args = {SelfPath(), "--ours", AJob.Graph, AJob.InputOptions, AJob.File,
+                                   AJob.OutputOptions};
+  if (AJob.TextHook) args.push_back("hook");
+  return Finish(RunChild(args, AJob.ErrorFile, AJob.OnLine), AJob);
 }
 
 TMeasured RunPeer(const TJob& AJob, int ARate) {
@@ -153,6 +156,7 @@ TMeasured RunPeer(const TJob& AJob, int ARate) {
   args.insert(args.end(), {"-f", "lavfi", "-r", std::to_string(ARate), "-i", AJob.Graph});
   for (std::string& word : SplitBlanks(AJob.OutputOptions))
     args.push_back(std::move(word));
+  args.insert(args.end(), AJob.PeerFilter.begin(), AJob.PeerFilter.end());
   args.push_back(AJob.File);
   return Finish(RunChild(args, AJob.ErrorFile, AJob.OnLine), AJob);
 }
@@ -212,6 +216,8 @@ struct TRssSamples {
     };
   }
 };
+
+void HookSection(const std::filesystem::path& AFolder);
 
 int RunBench() {
   std::string error;
@@ -334,6 +340,124 @@ int RunBench() {
   }
   std::printf("\nfps: frames read back / wall s; ratios: ours over ffmpeg, same run; RSS: peak;\n"
               "file MB: the written file (the same output string should give the same size)\n");
+  HookSection(folder);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  return 0;
+}
+
+// ---- The video input hook ---------------------------------------------------------------------
+
+constexpr int kHookTurns = 3, kHookWidth = 1920, kHookHeight = 1080;
+const char* const kFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// The cost of a video input hook that draws a line of text, at 1920x1080:
+// our task with and without the hook, beside ffmpeg with and without a
+// drawtext filter that draws a like line, all four taking turns. The hook's
+// cost per frame is the difference of each pair.
+void HookSection(const std::filesystem::path& AFolder) {
+  std::printf("\nvideo input hook drawing a line of text, %dx%d, %d frames, %d turns each "
+              "(medians)\n",
+              kHookWidth, kHookHeight, kFrames, kHookTurns);
+  std::printf("ours: the hook draws \"Vexmora hh:mm:ss.zzz frame N\" (5x7 font x3, shadowed) into "
+              "the 32-bit bitmap\nffmpeg: -vf drawtext with DejaVuSans 20 px, a like line, "
+              "shadowed\n");
+  std::printf("%-5s %-12s %8s %8s %7s %11s %11s\n", "cont", "program", "wall s", "CPU s", "frames",
+              "+wall ms/f", "+CPU ms/f");
+  const bool font = std::filesystem::exists(kFont);
+  for (const char* extension : {"mp4", "mkv"}) {
+    const TRecorderContainer* container = nullptr;
+    for (const TRecorderContainer& c : RecorderContainers())
+      if (std::strcmp(c.Extension, extension) == 0) container = &c;
+    TJob plain;
+    plain.Graph = CaptureLikeGraph(kHookWidth, kHookHeight, kRate, kFrames / kRate);
+    plain.InputOptions = InputOptions(kRate);
+    plain.OutputOptions = WithSize(container->Options, kHookWidth, kHookHeight);
+    plain.File = (AFolder / (std::string("hook.") + extension)).string();
+    plain.ErrorFile = (AFolder / "hook.log").string();
+    std::vector<const TAdaptation*> unused;
+    TJob peer = plain;
+    peer.OutputOptions = AdaptForPeer(plain.OutputOptions, unused);
+    TJob hooked = plain, peerText = peer;
+    hooked.TextHook = true;
+    peerText.PeerFilter = {
+        "-vf", FormatText("drawtext=fontfile=%s:text='Vexmora %%{pts\\:hms} frame "
+                          "%%{n}':x=16:y=h-48:fontsize=20:fontcolor=white:shadowcolor=black:"
+                          "shadowx=2:shadowy=2",
+                          kFont)};
+    // Wall and CPU seconds of each turn, and the frames of the last.
+    struct TSeries {
+      std::vector<double> Wall, Cpu;
+      int64_t Frames = 0;
+      std::string Error;
+      void Add(const TMeasured& AMeasured) {
+        if (!AMeasured.Error.empty()) {
+          Error = AMeasured.Error;
+          return;
+        }
+        Wall.push_back(AMeasured.Run.WallSeconds);
+        Cpu.push_back(AMeasured.Run.CpuSeconds());
+        Frames = AMeasured.Video.Frames;
+      }
+      static double Median(std::vector<double> AValues) {
+        if (AValues.empty()) return 0;
+        std::sort(AValues.begin(), AValues.end());
+        return AValues[AValues.size() / 2];
+      }
+    } ours, oursHook, ffmpeg, ffmpegText;
+    for (int turn = 0; turn < kHookTurns; ++turn) {
+      // Each turn starts with another of the four.
+      for (int k = 0; k < 4; ++k)
+        switch ((turn + k) % 4) {
+        case 0: ours.Add(RunOurs(plain)); break;
+        case 1: oursHook.Add(RunOurs(hooked)); break;
+        case 2: ffmpeg.Add(RunPeer(peer, kRate)); break;
+        default:
+          if (font) ffmpegText.Add(RunPeer(peerText, kRate));
+        }
+    }
+    const auto row = [&](const char* AProgram, const TSeries& ASeries, const TSeries* ABase) {
+      if (!ASeries.Error.empty() || ASeries.Wall.empty()) {
+        std::printf("%-5s %-12s failed: %s\n", extension, AProgram,
+                    ASeries.Error.empty() ? "not run" : ASeries.Error.c_str());
+        return;
+      }
+      const double wall = TSeries::Median(ASeries.Wall), cpu = TSeries::Median(ASeries.Cpu);
+      std::printf("%-5s %-12s %8.2f %8.2f %7lld", extension, AProgram, wall, cpu,
+                  static_cast<long long>(ASeries.Frames));
+      if (ABase && !ABase->Wall.empty() && ASeries.Frames > 0)
+        std::printf(" %11.2f %11.2f",
+                    (wall - TSeries::Median(ABase->Wall)) * 1000 / static_cast<double>(ASeries.Frames),
+                    (cpu - TSeries::Median(ABase->Cpu)) * 1000 / static_cast<double>(ASeries.Frames));
+      std::printf("\n");
+    };
+    row("ours", ours, nullptr);
+    row("ours+hook", oursHook, &ours);
+    row("ffmpeg", ffmpeg, nullptr);
+    if (font)
+      row("ffmpeg+text", ffmpegText, &ffmpeg);
+    else
+      std::printf("%-5s %-12s not run: no %s\n", extension, "ffmpeg+text", kFont);
+    std::fflush(stdout);
+  }
+  std::printf("+wall, +CPU: what the text costs per frame over the same program without it\n");
+}
+
+int RunHookBench() {
+  std::string error;
+  if (!LoadLibAVBesideProgram(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::string folderTemplate =
+      (std::filesystem::temp_directory_path() / "vexmora-hook-bench-XXXXXX").string();
+  if (!mkdtemp(folderTemplate.data())) {
+    std::fprintf(stderr, "no temporary folder\n");
+    return 1;
+  }
+  const std::filesystem::path folder = folderTemplate;
+  std::printf("peer: %s\n", FirstLineOfFfmpegVersion().c_str());
+  HookSection(folder);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   return 0;
@@ -342,6 +466,8 @@ int RunBench() {
 } // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && std::strcmp(argv[1], "--ours") == 0) return RunOursInChild(argv + 1);
+  if ((argc == 6 || argc == 7) && std::strcmp(argv[1], "--ours") == 0)
+    return RunOursInChild(argv + 1, argc == 7 && std::strcmp(argv[6], "hook") == 0);
+  if (argc == 2 && std::strcmp(argv[1], "--hook") == 0) return RunHookBench();
   return RunBench();
 }

@@ -359,6 +359,8 @@ void TCustomEncoder::DeliverNotices() {
 }
 
 void TCustomEncoder::DrainNotices() {
+  // A task's last report goes before its end notice.
+  if (TMainThread::IsMainThread()) DeliverProgress();
   {
     std::lock_guard lock(FNoticeLock);
     if (FDeliveringNotices) return; // that thread delivers ours next
@@ -400,20 +402,51 @@ auto GiveUpWhenStopping(TCustomFFmpeg* ATask) {
 
 } // namespace
 
+bool TFFmpeg::HasProgressHandler() const {
+  return TCustomFFmpeg::HasProgressHandler() && (!Encoder || Encoder->OnProgress);
+}
+
 void TCustomEncoder::DoProgress(TCustomFFmpeg* ATask, const TProgressInfo& AInfo) {
   if (!OnProgress || FDestroying) return;
   TProgressInfo info = AInfo;
   info.TaskIndex = FTasks.IndexOf(ATask);
+  if (TriggerEventInMainThread && !TMainThread::IsMainThread()) {
+    // Posted, never waited for: a busy main thread must not hold up the loop
+    // (a capture device's queue would overflow meanwhile). A report that
+    // finds the one before it still queued takes its place.
+    std::lock_guard lock(FProgressLock);
+    FPendingProgress[info.TaskIndex] = info;
+    if (!FProgressPosted) {
+      FProgressPosted = true;
+      TMainThread::Post([this] { DeliverProgress(); }, this);
+    }
+    return;
+  }
   if (TriggerEventInMainThread) {
-    // No lock while waiting for the main thread: its handler may stop the
-    // tasks, and another task must not be stuck behind this one meanwhile.
-    CallInMainThread([this, &info] {
-      if (!FDestroying) OnProgress(this, &info);
-    });
+    if (!FDestroying) OnProgress(this, &info);
     return;
   }
   TEventTurnHold turn(FProgressTurn, GiveUpWhenStopping(ATask));
   if (turn.Held()) OnProgress(this, &info);
+}
+
+void TCustomEncoder::DeliverProgress() {
+  std::map<int, TProgressInfo> reports;
+  {
+    std::lock_guard lock(FProgressLock);
+    reports.swap(FPendingProgress);
+    FProgressPosted = false;
+  }
+  std::exception_ptr firstError;
+  for (auto& [index, info] : reports) {
+    if (!OnProgress || FDestroying) break;
+    try {
+      OnProgress(this, &info);
+    } catch (...) {
+      if (!firstError) firstError = std::current_exception();
+    }
+  }
+  if (firstError) std::rethrow_exception(firstError);
 }
 
 void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg* ATask, const TPreviewInfo& AInfo) {

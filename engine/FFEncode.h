@@ -9,7 +9,7 @@
 //
 //   event                      on                            off
 //   OnTerminate                main thread (posted, FIFO)    a terminating thread (*)
-//   OnProgress                 main thread (blocking call)   the task's worker thread
+//   OnProgress                 main thread (posted, latest)  the task's worker thread
 //   OnPreviewBitmap            main thread (blocking call)   the task's worker thread
 //   OnBeforeFindStreamInfo     main thread (blocking call)   the thread that calls AddTask
 //   video, frame, audio hooks  the task's worker thread, in both modes
@@ -25,6 +25,12 @@
 // delivers it after its current handler call returns. So OnTerminate never
 // runs twice at once, never recursively, and a terminating task never
 // waits for a handler.
+//
+// Progress reports in the main thread are posted, not waited for, so that a
+// slow handler never holds up a task's loop: while a task's report still
+// waits in the queue, a newer one of that task replaces it (the handler sees
+// the latest state, and always the last report, before the task's end
+// notice).
 //
 // The other events reach their handler one call at a time per kind. A task
 // that waits for its turn gives it up as soon as it is asked to stop (that
@@ -56,6 +62,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -168,6 +175,8 @@ private:
   // Hands the queued notices to OnTerminate in the thread the mode asks for.
   void DeliverNotices();
   void DrainNotices();
+  // Hands the queued progress reports to OnProgress (main thread).
+  void DeliverProgress();
   void DoVideoHook(const TVideoHookEvent& AEvent, TCustomFFmpeg* ATask, THookInfo& AInfo);
   void DoFrameHook(const TFrameHookEvent& AEvent, TCustomFFmpeg* ATask, TFrameHookInfo& AInfo);
   void DoAudioHook(const TAudioHookEvent& AEvent, TCustomFFmpeg* ATask, int64_t APTS,
@@ -190,6 +199,10 @@ private:
   std::atomic<bool> FDestroying{false}; // no handler runs once destruction began
   std::atomic<int> FStopping{0};        // Stop(True) is waiting for the tasks
   std::atomic<int> FStarting{0};        // StartTask is starting or running tasks
+
+  std::mutex FProgressLock;
+  std::map<int, TProgressInfo> FPendingProgress; // by task index; guarded by FProgressLock
+  bool FProgressPosted = false;                  // guarded by FProgressLock
 
   std::mutex FNoticeLock;
   std::deque<TTerminateInfo> FNotices; // guarded by FNoticeLock

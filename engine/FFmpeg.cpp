@@ -134,6 +134,23 @@ void TCustomFFmpeg::DoConvert() {
   if (AV.av_log) AV.av_log(nullptr, AV_LOG_QUIET, "%s", "");
 }
 
+void TCustomFFmpeg::Transcode() {
+  FLastReportTime = -1;
+  FLastPreviewTime = INT64_MIN;
+  for (int& count : FQpHistogram)
+    count = 0;
+  // The hook libraries and the preview window end with the run.
+  struct TReleaseHooks {
+    TFrameHookList& Hooks;
+    std::unique_ptr<TPreviewer>& Previewer;
+    ~TReleaseHooks() {
+      Previewer.reset();
+      Hooks.Release();
+    }
+  } release{FFrameHooks, FPreviewer};
+  TCustomFFmpegOpt::Transcode();
+}
+
 void TCustomFFmpeg::DoTerminate() {
   FRunning = false;
   FTerminated = true;
@@ -252,15 +269,12 @@ void TCustomFFmpeg::SetHookBitsPixel(int ABitsPixel) {
   case 24:
   case 32:
     FHookBitsPixel = ABitsPixel;
+    FInputConverter.SetBitsPixel(ABitsPixel);
+    FPreviewConverter.SetBitsPixel(ABitsPixel);
     return;
   default:
     throw std::invalid_argument("Invalid BitsPixel " + std::to_string(ABitsPixel));
   }
-}
-
-int TCustomFFmpeg::OptVideoHookBitsPixel(TOptionsContext*, const char* AName, const char* AValue) {
-  SetHookBitsPixel(ParseIntOption(AName, AValue ? AValue : ""));
-  return 0;
 }
 
 void TCustomFFmpeg::Cleanup() {

@@ -11,8 +11,11 @@
 
 #include "FFEncodeTypes.h"
 #include "FFmpegOpt.h"
+#include "FormatConverter.h"
+#include "FrameHookLibraries.h"
 #include "ManualResetEvent.h"
 #include "PauseGate.h"
+#include "Previewer.h"
 #include "Thread.h"
 
 #include <atomic>
@@ -72,13 +75,22 @@ public:
   uint8_t PreviewFlags() const { return FPreviewFlags.load(); }
   // Sets or clears the bits of AMask, leaving the others as they are.
   void ChangePreviewFlags(uint8_t AMask, bool AOn);
-  // Raises "Invalid BitsPixel %d" for a depth other than 8, 15, 16, 24, 32.
+  // The depth of both hook bitmaps (the input hook's and the output hook's
+  // and preview's). Raises Exception "Invalid BitsPixel %d" for a depth other
+  // than 8, 15, 16, 24, 32.
   void SetHookBitsPixel(int ABitsPixel);
   int HookBitsPixel() const { return FHookBitsPixel; }
-  // "-VideoHookBitsPixel N" of an output option string.
+  // "-VideoHookBitsPixel N" of an output option string: 0, or AVERROR(EINVAL)
+  // with the reason logged (a bad number or depth changes nothing).
   int OptVideoHookBitsPixel(TOptionsContext* AOptions, const char* AName,
                             const char* AValue) override;
+  // "-vhook LIBRARY ARGS": adds a frame-hook library (FrameHookLibraries.h);
+  // a failure is fatal ("Failed to add video hook function: " and the text).
+  int OptVHook(TOptionsContext* AOptions, const char* AName, const char* AValue) override;
   void Cleanup();
+  // Resets what one run keeps (report and preview clocks), runs it, and
+  // releases the frame-hook libraries' contexts at its end.
+  void Transcode() override;
 
   // The transcode loop passes this at the top of each pass, holding no lock;
   // it answers whether the task was held, so I/O time-outs restart after it.
@@ -98,10 +110,18 @@ public:
   int64_t ProgressInterval = 500000; // microseconds
   int64_t PreviewInterval = 100000;  // microseconds
 
+  // Whether a progress report has a taker: the report then goes to it in
+  // place of the log's status line.
+  virtual bool HasProgressHandler() const { return static_cast<bool>(OnProgress); }
+
   TTaskBeforeFindStreamInfo OnBeforeFindStreamInfo;
   TTaskPreview OnPreviewBitmap;
   TTaskProgress OnProgress;
   TTaskNotify OnTerminate;
+  // Planar sound with several channels reaches an audio hook as one packed
+  // block (the planes interleaved into a copy, with the packed sample
+  // format; what the hook changes goes back into the planes), so the block
+  // holds every channel and its size is what may be read.
   TTaskAudioHook OnAudioInputHook, OnAudioOutputHook;
   TTaskVideoHook OnVideoInputHook, OnVideoOutputHook;
   TTaskFrameHook OnFrameInputHook, OnFrameOutputHook;
@@ -120,10 +140,23 @@ protected:
   bool HasAudioHooks() const override { return OnAudioInputHook || OnAudioOutputHook; }
   bool HasVideoHooks() const override { return OnVideoInputHook || OnVideoOutputHook; }
   bool HasFrameHooks() const override { return OnFrameInputHook || OnFrameOutputHook; }
+  bool HasHookLibraries() const override { return FFrameHooksAdded; }
   bool HasPreview() const override { return FPreviewFlags.load() != 0; }
   // Cleanup calls it before the inputs are freed: whatever keeps a view of
   // an input lets go of it here.
   virtual void ReleaseInputViews() {}
+  bool HasOutputHooks() const override {
+    return OnVideoOutputHook || OnFrameOutputHook || HasPreview();
+  }
+  // The hooks and the preview (FrameHooks.cpp) and the progress report
+  // (ProgressReport.cpp), called by the loop in the task's thread. The
+  // progress callback and the hooks run in that thread too.
+  void PreProcessVideoFrame(TInputStream& AIst, AVFrame* AFrame) override;
+  void ApplyOutputHooks(TOutputStream& AOst, AVFrame* AFrame, int AFrameNumber,
+                        int64_t APts) override;
+  void AudioInputHook(TInputStream& AIst, AVFrame* AFrame) override;
+  void AudioOutputHook(TOutputStream& AOst, AVFrame* AFrame) override;
+  void PrintReport(bool ALast, int64_t ATimerStart, int64_t ANow) override;
   std::mutex FCodecListLock;
   // Waits for the task's threads to end, so nothing runs while it dies.
   void JoinThreads();
@@ -132,6 +165,15 @@ private:
   friend class TConvertThread;
   void RecordException(const std::exception& AError);
   void WaitForConversion(bool AProcessMainThread);
+  // One video hook call on AFrame through AConverter; answers whether the
+  // converter's bitmap shows the frame as it now is. AUpdated, when given,
+  // tells whether the handler's drawing was kept.
+  bool CallVideoHook(TTaskVideoHook& AHook, TFormatConverter& AConverter, AVFrame* AFrame,
+                     int AFrameNumber, int64_t APts, bool* AUpdated = nullptr);
+  void CallFrameHook(const TTaskFrameHook& AHook, AVFrame* AFrame, int AFrameNumber,
+                     int64_t APts);
+  void CallAudioHook(const TTaskAudioHook& AHook, AVFrame* AFrame, int64_t APts);
+  void DoPreview(AVFrame* AFrame, bool AConverted, int64_t APts, int AFrameNumber);
 
   std::mutex FStateLock; // decides between Start and Terminate
   std::atomic<bool> FRunning{false};
@@ -153,8 +195,20 @@ private:
   TPauseGate FPauseGate;
 
   std::atomic<uint8_t> FPreviewFlags{0}; // bit 0 preview window, bit 1 preview bitmaps
-  std::atomic<bool> FPreviewFlagsChanged{false};
+  std::atomic<bool> FPreviewFlagsChanged{false}; // the preview converts anew
   int FHookBitsPixel = 32;
+
+  // The task thread's hook and report state.
+  TFormatConverter FInputConverter;   // the video input hook's bitmap
+  TFormatConverter FPreviewConverter; // the video output hook's and the preview's
+  THookFrames FInputHookFrames; // the input hooks' writable copies
+  TFrameHookList FFrameHooks;
+  bool FFrameHooksAdded = false;
+  std::vector<uint8_t> FAudioBuffer; // planar sound packed for a hook
+  int64_t FLastReportTime = -1;      // -1: the next report only arms the clock
+  int64_t FLastPreviewTime = INT64_MIN;
+  std::unique_ptr<TPreviewer> FPreviewer; // the preview window of this run
+  int FQpHistogram[52] = {};
 };
 
 class TCustomEncoder;
@@ -165,6 +219,9 @@ public:
   ~TFFmpeg() override;
 
   TCustomEncoder* Encoder = nullptr;
+
+  // The encoder's OnProgress, not only the task's callback (FFEncode.cpp).
+  bool HasProgressHandler() const override;
 
   void SetInputOptions(int AIndex, const TInputOptions& AOptions);
   void SetOutputOptions(int AIndex, const TOutputOptions& AOptions);

@@ -16,18 +16,20 @@ class TBitmap {
 public:
   TBitmap() = default;
   TBitmap(int AWidth, int AHeight, int ABitsPerPixel) { SetSize(AWidth, AHeight, ABitsPerPixel); }
-  // A copy takes the picture (size, format, pixels, palette); every bitmap
-  // keeps a canvas lock of its own.
+  // A copy takes the picture (size, format, pixels, palette) into pixels of
+  // its own, also from an attached bitmap; every bitmap keeps a canvas lock
+  // of its own.
   TBitmap(const TBitmap& AOther)
       : FWidth(AOther.FWidth), FHeight(AOther.FHeight), FBitsPerPixel(AOther.FBitsPerPixel),
-        FBits(AOther.FBits), FPalette(AOther.FPalette) {}
+        FBits(AOther.OwnCopy()), FPalette(AOther.FPalette) {}
   TBitmap& operator=(const TBitmap& AOther) {
     if (this != &AOther) {
       FWidth = AOther.FWidth;
       FHeight = AOther.FHeight;
       FBitsPerPixel = AOther.FBitsPerPixel;
-      FBits = AOther.FBits;
+      FBits = AOther.OwnCopy();
       FPalette = AOther.FPalette;
+      FExternal = nullptr;
     }
     return *this;
   }
@@ -39,6 +41,7 @@ public:
   }
 
   void SetSize(int AWidth, int AHeight, int ABitsPerPixel) {
+    FExternal = nullptr;
     FWidth = AWidth;
     FHeight = AHeight;
     FBitsPerPixel = ABitsPerPixel;
@@ -49,12 +52,36 @@ public:
   int Height() const { return FHeight; }
   int BitsPerPixel() const { return FBitsPerPixel; }
   int Stride() const { return RowStride(FWidth, FBitsPerPixel); }
-  uint8_t* ScanLine(int ARow) { return FBits.data() + static_cast<size_t>(ARow) * Stride(); }
+  uint8_t* ScanLine(int ARow) { return Pixels() + static_cast<size_t>(ARow) * Stride(); }
   const uint8_t* ScanLine(int ARow) const {
-    return FBits.data() + static_cast<size_t>(ARow) * Stride();
+    return Pixels() + static_cast<size_t>(ARow) * Stride();
   }
+  // The rows, top to bottom, Stride() bytes each: the bitmap's own, or the
+  // attached memory.
+  uint8_t* Pixels() { return FExternal ? FExternal : FBits.data(); }
+  const uint8_t* Pixels() const { return FExternal ? FExternal : FBits.data(); }
+  size_t PixelBytes() const { return static_cast<size_t>(Stride()) * static_cast<size_t>(FHeight); }
+  // The bitmap's own pixels; empty while it is attached (use Pixels()).
   std::vector<uint8_t>& Bits() { return FBits; }
   const std::vector<uint8_t>& Bits() const { return FBits; }
+
+  // Shows AWidth x AHeight pixels of ABitsPerPixel that live in memory the
+  // bitmap does not own (rows of Stride() bytes from ABits), so that drawing
+  // on it changes that memory. The memory must outlive the attachment, which
+  // ends with Detach, SetSize or an assignment. The own pixels are freed.
+  void Attach(uint8_t* ABits, int AWidth, int AHeight, int ABitsPerPixel) {
+    FBits.clear();
+    FBits.shrink_to_fit();
+    FWidth = AWidth;
+    FHeight = AHeight;
+    FBitsPerPixel = ABitsPerPixel;
+    FExternal = ABits;
+  }
+  // Ends an attachment; the bitmap is then empty.
+  void Detach() {
+    if (FExternal) SetSize(0, 0, FBitsPerPixel);
+  }
+  bool Attached() const { return FExternal != nullptr; }
   std::vector<uint32_t>& Palette() { return FPalette; }
   const std::vector<uint32_t>& Palette() const { return FPalette; }
 
@@ -62,6 +89,7 @@ public:
   // bitmap keeps its own canvas lock.
   void Assign(const TBitmap& ASource) { *this = ASource; }
   void Swap(TBitmap& AOther) noexcept {
+    std::swap(FExternal, AOther.FExternal);
     std::swap(FWidth, AOther.FWidth);
     std::swap(FHeight, AOther.FHeight);
     std::swap(FBitsPerPixel, AOther.FBitsPerPixel);
@@ -75,10 +103,16 @@ public:
   void Unlock() { FCanvasLock.unlock(); }
 
 private:
+  std::vector<uint8_t> OwnCopy() const {
+    if (!FExternal) return FBits;
+    return std::vector<uint8_t>(FExternal, FExternal + PixelBytes());
+  }
+
   int FWidth = 0;
   int FHeight = 0;
   int FBitsPerPixel = 32;
   std::vector<uint8_t> FBits;
+  uint8_t* FExternal = nullptr; // attached pixels, not owned
   std::vector<uint32_t> FPalette;
   std::recursive_mutex FCanvasLock;
 };

@@ -233,10 +233,8 @@ int TTranscodeTask::DecodeVideo(TInputStream& AIst, AVPacket* APacket, bool& AGo
                         static_cast<long long>(frame->best_effort_timestamp), frame->key_frame,
                         frame->pict_type);
     ++AIst.FrameNumber;
-    // The hooks draw into the picture: never into one the decoder still
-    // refers to.
-    if ((HasVideoHooks() || HasFrameHooks()) && (result = AV.av_frame_make_writable(frame)) < 0)
-      return result;
+    // The input hooks make the picture writable themselves (never drawing
+    // into one the decoder still refers to).
     PreProcessVideoFrame(AIst, frame);
     RateEmuSleep(AIst);
     if (AIst.Stream->sample_aspect_ratio.num)

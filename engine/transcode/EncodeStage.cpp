@@ -133,7 +133,7 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
 
   // The hooks draw on a copy of their own: a duplicated frame is drawn once
   // per copy, and the filters' frame stays as it was.
-  const bool hooks = HasVideoHooks() || HasFrameHooks() || HasPreview();
+  const bool hooks = HasOutputHooks();
   for (int64_t n = 0; n < frames; ++n) {
     if (n > 0 && StopRequested()) break;
     AFrame->pts = AOst.SyncOpts;
@@ -163,7 +163,8 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
     }
     if (hooks) {
       TFramePtr copy(AV.av_frame_clone(AFrame));
-      if (!copy || AV.av_frame_make_writable(copy.get()) < 0) FatalError("Video encoding failed");
+      if (!copy || FOutputHookFrames.MakeWritable(copy.get()) < 0)
+        FatalError("Video encoding failed");
       ApplyOutputHooks(AOst, copy.get(), AOst.FrameNumber + 1, hookPts);
       EncodeAndWrite(AOst, copy.get());
     } else {
@@ -234,6 +235,8 @@ void TTranscodeTask::EncodeAndWrite(TOutputStream& AOst, const AVFrame* AFrame) 
       AOst.Quality = static_cast<int>(AV_RL32(stats));
       if (statsSize >= 5) AOst.PictType = stats[4];
       if (statsSize >= 16 && stats[5] > 0) AOst.LumaError = AV_RL64(stats + 8);
+      for (size_t p = 0; p < 3 && p < stats[5] && statsSize >= 16 + 8 * p; ++p)
+        AOst.PlaneErrors[p] = static_cast<int64_t>(AV_RL64(stats + 8 + 8 * p));
     }
     if (video) AOst.LastFrameSize = packet->size;
     AV.av_packet_rescale_ts(packet.get(), enc->time_base, AOst.Stream->time_base);

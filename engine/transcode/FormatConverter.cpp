@@ -80,6 +80,7 @@ void TFormatConverter::SetBitsPixel(int AValue) {
 }
 
 void TFormatConverter::Reset() {
+  FBitmap.Detach();
   std::fill(std::begin(FCurrentData), std::end(FCurrentData), nullptr);
   std::fill(std::begin(FCurrentLineSize), std::end(FCurrentLineSize), 0);
   FWidth = 0;
@@ -108,14 +109,18 @@ bool TFormatConverter::PictureToBitmap(uint8_t* const AData[], const int ALineSi
       AV.av_image_check_size(static_cast<unsigned>(AWidth), static_cast<unsigned>(AHeight), 0,
                              nullptr) < 0)
     return Fail(FormatText("Invalid picture size %dx%d", AWidth, AHeight));
-  // Resizing clears the bitmap, so only a new geometry does it.
-  if (FBitmap.Width() != AWidth || FBitmap.Height() != AHeight ||
-      FBitmap.BitsPerPixel() != FBitsPixel)
-    FBitmap.SetSize(AWidth, AHeight, FBitsPixel);
-
   const int stride = TBitmap::RowStride(AWidth, FBitsPixel);
-  const bool convert =
-      ASourcePixFmt != FBitmapPixFmt || (AWidth & 1) || (AHeight & 1) || ALineSize[0] != stride;
+  // B,G,R,X rows are the 32-bit bitmap's own whatever the fourth byte means
+  // (the capture device's pictures are B,G,R,0).
+  const bool sameLayout =
+      ASourcePixFmt == FBitmapPixFmt || (FBitsPixel == 32 && ASourcePixFmt == AV_PIX_FMT_BGR0);
+  const bool convert = !sameLayout || (AWidth & 1) || (AHeight & 1) || ALineSize[0] != stride;
+  const bool inPlace = !convert && ACopyToBitmap && FDrawInPlace;
+  // Resizing clears the bitmap, so only a new geometry (or the end of an
+  // attachment) does it.
+  if (!inPlace && (FBitmap.Attached() || FBitmap.Width() != AWidth ||
+                   FBitmap.Height() != AHeight || FBitmap.BitsPerPixel() != FBitsPixel))
+    FBitmap.SetSize(AWidth, AHeight, FBitsPixel);
   if (convert) {
     // The own picture has the bitmap's layout, so copying it is one block.
     const size_t size = static_cast<size_t>(stride) * static_cast<size_t>(AHeight);
@@ -148,7 +153,10 @@ bool TFormatConverter::PictureToBitmap(uint8_t* const AData[], const int ALineSi
   FWidth = AWidth;
   FHeight = AHeight;
   FConverted = convert;
-  if (ACopyToBitmap) CopyPictureToBitmap();
+  if (inPlace)
+    FBitmap.Attach(AData[0], AWidth, AHeight, FBitsPixel);
+  else if (ACopyToBitmap)
+    CopyPictureToBitmap();
   return true;
 }
 
@@ -163,11 +171,16 @@ bool TFormatConverter::BitmapMatchesPicture() const {
          FBitmap.BitsPerPixel() == FBitsPixel;
 }
 
+bool TFormatConverter::ShowsPictureInPlace() const {
+  return FBitmap.Attached() && FBitmap.Pixels() == FCurrentData[0] && BitmapMatchesPicture();
+}
+
 bool TFormatConverter::CopyPictureToBitmap() {
   if (!FCurrentData[0]) {
     FLastError = "No picture to copy";
     return false;
   }
+  if (ShowsPictureInPlace()) return true;
   // A handler may have resized the bitmap since.
   if (!BitmapMatchesPicture()) FBitmap.SetSize(FWidth, FHeight, FBitsPixel);
   std::memcpy(FBitmap.ScanLine(0), FCurrentData[0], PictureBytes());
@@ -183,6 +196,7 @@ bool TFormatConverter::CopyBitmapToPicture() {
     FLastError = "The bitmap's size or depth was changed";
     return false;
   }
+  if (ShowsPictureInPlace()) return true;
   std::memcpy(FCurrentData[0], FBitmap.ScanLine(0), PictureBytes());
   return true;
 }

@@ -33,9 +33,17 @@ public:
   // Forgets the current picture; the bitmap takes the current depth.
   void Reset();
 
+  // With DrawInPlace, a picture used without conversion is not copied: the
+  // bitmap is attached to its memory (TBitmap::Attach), so a drawing changes
+  // the picture at once and the copies both ways cost nothing. The picture
+  // must then stay valid, and writable, until the next call or Reset.
+  void SetDrawInPlace(bool AValue) { FDrawInPlace = AValue; }
+  bool DrawInPlace() const { return FDrawInPlace; }
+
   // Shows a picture (AData and ALineSize as in AVFrame) in the bitmap,
   // resized to AWidth x AHeight. A picture that already has the bitmap's
-  // pixel format, an even width and height and the bitmap's row length is
+  // pixel format (for 32 bits, BGRA or BGR0), an even width and height and
+  // the bitmap's row length is
   // used as it is (no conversion); any other is converted into the
   // converter's own RGB picture. With ACopyToBitmap the rows are then copied
   // into the bitmap. Answers False with LastError on failure.
@@ -70,6 +78,7 @@ public:
 private:
   bool Fail(std::string AText);
   bool BitmapMatchesPicture() const;
+  bool ShowsPictureInPlace() const;
   size_t PictureBytes() const;
 
   AVPixelFormat FBitmapPixFmt = AV_PIX_FMT_BGRA;
@@ -82,6 +91,7 @@ private:
   int FWidth = 0;
   int FHeight = 0;
   bool FConverted = false;
+  bool FDrawInPlace = false;
   TSwsContextPtr FToRgbContext;
   TSwsContextPtr FFromRgbContext;
   std::string FLastError;

@@ -159,6 +159,7 @@ struct TOutputStream {
   int Quality = -1;              // of the last packet, in lambda units
   int PictType = 0;              // of the last packet (AVPictureType)
   int64_t LumaError = -1;        // of the last packet, when the encoder computes it
+  int64_t PlaneErrors[3] = {-1, -1, -1}; // Y, U, V of the last packet, likewise
   int LastFrameSize = 0;         // bytes of the last video packet
   uint64_t DataSize = 0;         // bytes written
   uint64_t PacketsWritten = 0;

@@ -29,6 +29,7 @@ bool TTranscodeTask::RunTranscode() {
   FRunError.clear();
   FStopAt = INT64_MAX;
   bool finished = false;
+  int64_t timerStart = 0;
   try {
     const int init = TranscodeInit();
     if (init < 0) {
@@ -39,7 +40,7 @@ bool TTranscodeTask::RunTranscode() {
     if (TotalDuration < 0) TotalDuration = LongestOutputDuration > 0 ? LongestOutputDuration : -1;
     if (TotalDuration < 0 && LongestInputDuration > 0) TotalDuration = LongestInputDuration;
 
-    const int64_t timerStart = AV.av_gettime_relative();
+    timerStart = AV.av_gettime_relative();
     PartIndex = 0;
     SetJoinRange();
     while (!StopRequested()) {
@@ -91,7 +92,7 @@ bool TTranscodeTask::RunTranscode() {
                                 result);
   }
   try {
-    PrintReport(true, 0, AV.av_gettime_relative());
+    PrintReport(true, timerStart, AV.av_gettime_relative());
   } catch (const std::exception&) {
   }
   CloseEncoders();

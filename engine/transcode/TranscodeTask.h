@@ -11,6 +11,7 @@
 // its loop; nothing here is shared between tasks.
 #pragma once
 
+#include "HookFrames.h"
 #include "IOInterrupts.h"
 #include "StreamRecords.h"
 #include "TaskOptions.h"
@@ -141,7 +142,8 @@ protected:
   virtual int64_t StopRequestTime() const { return INT64_MAX; }
   virtual bool PassPause(int64_t& /*APausedAt*/, int64_t& /*AResumedAt*/) { return false; }
   // The hooks around decoding and encoding and the progress report; none
-  // here.
+  // here. PreProcessVideoFrame gets the decoder's frame as it is and makes it
+  // writable before anything draws into it.
   virtual void PreProcessVideoFrame(TInputStream& /*AIst*/, AVFrame* /*AFrame*/) {}
   virtual void ApplyOutputHooks(TOutputStream& /*AOst*/, AVFrame* /*AFrame*/,
                                 int /*AFrameNumber*/, int64_t /*APts*/) {}
@@ -153,6 +155,8 @@ protected:
   virtual bool HasVideoHooks() const { return false; }
   virtual bool HasFrameHooks() const { return false; }
   virtual bool HasHookLibraries() const { return false; }
+  // Whether ApplyOutputHooks has work: output hooks or a preview.
+  virtual bool HasOutputHooks() const { return false; }
   virtual bool HasPreview() const { return false; }
 
 private:
@@ -217,6 +221,7 @@ private:
   int64_t FStopAt = INT64_MAX;
   std::unique_ptr<FILE, int (*)(FILE*)> FVStatsFile{nullptr, &std::fclose};
   std::vector<uint8_t> FSubtitleBuffer;
+  THookFrames FOutputHookFrames; // the output hooks' writable copies
 
   TOutputStream& NewVideoStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);
   TOutputStream& NewAudioStream(TOptionsContext& AOptions, AVFormatContext* AContext, int ASource);

@@ -131,9 +131,8 @@ TEST_F(EncoderTasks, TheHookDepthOptionSetsTheTasksDepth) {
   EXPECT_EQ(task.HookBitsPixel(), 32);
   EXPECT_EQ(task.OptVideoHookBitsPixel(nullptr, "VideoHookBitsPixel", "16"), 0);
   EXPECT_EQ(task.HookBitsPixel(), 16);
-  EXPECT_THROW(task.OptVideoHookBitsPixel(nullptr, "VideoHookBitsPixel", "12"),
-               std::invalid_argument);
-  EXPECT_ANY_THROW(task.OptVideoHookBitsPixel(nullptr, "VideoHookBitsPixel", "deep"));
+  EXPECT_EQ(task.OptVideoHookBitsPixel(nullptr, "VideoHookBitsPixel", "12"), AVERROR(EINVAL));
+  EXPECT_EQ(task.OptVideoHookBitsPixel(nullptr, "VideoHookBitsPixel", "deep"), AVERROR(EINVAL));
   EXPECT_EQ(task.HookBitsPixel(), 16);
 }
 

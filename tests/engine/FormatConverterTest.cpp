@@ -69,28 +69,33 @@ protected:
   }
 };
 
-TEST_F(FormatConverter, EvenBGRAWithTheBitmapsRowLengthIsShownWithoutConversion) {
-  TFramePtr frame = MakePatternBGRA(64, 48, 4);
-  ASSERT_EQ(frame->linesize[0], 64 * 4);
-  TFormatConverter converter;
+TEST_F(FormatConverter, EvenBGRAOrBGR0WithTheBitmapsRowLengthIsShownWithoutConversion) {
+  // B,G,R,0 (the capture device's 32-bit pictures) has the bitmap's layout too.
+  for (AVPixelFormat format : {AV_PIX_FMT_BGRA, AV_PIX_FMT_BGR0}) {
+    SCOPED_TRACE(AV.av_get_pix_fmt_name(format));
+    TFramePtr frame = MakePatternBGRA(64, 48, 4);
+    frame->format = format;
+    ASSERT_EQ(frame->linesize[0], 64 * 4);
+    TFormatConverter converter;
 
-  ASSERT_TRUE(Convert(converter, frame.get())) << converter.LastError();
-  EXPECT_FALSE(converter.Converted());
-  EXPECT_EQ(gScalerRequests, 0) << "no scaler context for a picture already in the bitmap's format";
-  EXPECT_EQ(converter.BufferSize(), 0u);
-  EXPECT_EQ(converter.CurrentData()[0], frame->data[0]) << "the caller's picture, not a copy";
-  const TBitmap& bitmap = converter.Bitmap();
-  ASSERT_EQ(bitmap.Width(), 64);
-  ASSERT_EQ(bitmap.Height(), 48);
-  ASSERT_EQ(bitmap.BitsPerPixel(), 32);
-  for (int y = 0; y < 48; ++y)
-    ASSERT_EQ(std::memcmp(bitmap.ScanLine(y), frame->data[0] + y * frame->linesize[0], 64 * 4), 0)
-        << "row " << y;
+    ASSERT_TRUE(Convert(converter, frame.get())) << converter.LastError();
+    EXPECT_FALSE(converter.Converted());
+    EXPECT_EQ(gScalerRequests, 0) << "no scaler context for a picture already in the bitmap's format";
+    EXPECT_EQ(converter.BufferSize(), 0u);
+    EXPECT_EQ(converter.CurrentData()[0], frame->data[0]) << "the caller's picture, not a copy";
+    const TBitmap& bitmap = converter.Bitmap();
+    ASSERT_EQ(bitmap.Width(), 64);
+    ASSERT_EQ(bitmap.Height(), 48);
+    ASSERT_EQ(bitmap.BitsPerPixel(), 32);
+    for (int y = 0; y < 48; ++y)
+      ASSERT_EQ(std::memcmp(bitmap.ScanLine(y), frame->data[0] + y * frame->linesize[0], 64 * 4), 0)
+          << "row " << y;
 
-  // What a handler draws goes straight back into the frame.
-  converter.Bitmap().ScanLine(10)[4 * 20 + 1] = 0xAB;
-  ASSERT_TRUE(converter.CopyBitmapToPicture());
-  EXPECT_EQ(frame->data[0][10 * frame->linesize[0] + 4 * 20 + 1], 0xAB);
+    // What a handler draws goes straight back into the frame.
+    converter.Bitmap().ScanLine(10)[4 * 20 + 1] = 0xAB;
+    ASSERT_TRUE(converter.CopyBitmapToPicture());
+    EXPECT_EQ(frame->data[0][10 * frame->linesize[0] + 4 * 20 + 1], 0xAB);
+  }
 }
 
 struct TConversionCase {

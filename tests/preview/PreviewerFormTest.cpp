@@ -7,7 +7,11 @@
 #include "Bitmap.h"
 #include "LibAV.h"
 #include "MainThread.h"
+#include "LibAVForTests.h"
+#include "MediaFiles.h"
 #include "Previewer.h"
+#include "RecorderStrings.h"
+#include "TaskRun.h"
 
 #include <gtest/gtest.h>
 
@@ -277,6 +281,36 @@ TEST_F(PreviewWindow, IsFreedInTheMainThreadWhenATaskFreesItsPreviewer) {
     gone = FindForm() == nullptr;
   });
   EXPECT_TRUE(gone) << "the window outlived its previewer";
+}
+
+TEST_F(PreviewWindow, ATaskWithThePreviewOnShowsItsFramesThereAtMostEachInterval) {
+  LoadLibAVForTest();
+  TTempFolder folder;
+  TTaskRun run;
+  // Read at its own rate, as a recording comes.
+  ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgr0", 15, false, 2), "-f lavfi -re -r 15",
+                      folder.File("previewed.mkv"), RecorderContainers()[4].Options))
+      << run.Error;
+  run.Encoder.SetPreview(true);
+  run.Start();
+  QSize size;
+  std::vector<std::string> captions;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        if (const TPreviewerForm* form = FindForm()) {
+          size = form->Picture().size();
+          const std::string caption = form->windowTitle().toStdString();
+          if (captions.empty() || captions.back() != caption) captions.push_back(caption);
+        }
+        return !run.Notices.empty() && run.Notices.back().TaskIndex == -1;
+      },
+      60000));
+  EXPECT_TRUE(run.Notices[0].Finished) << run.Notices[0].ExceptionMsg;
+  EXPECT_EQ(size, QSize(320, 240));
+  // 2 s of frames, one shown at most every 100 ms.
+  EXPECT_GE(captions.size(), 5u);
+  EXPECT_LE(captions.size(), 21u);
+  EXPECT_EQ(FindForm(), nullptr) << "the window ends with the run";
 }
 
 } // namespace

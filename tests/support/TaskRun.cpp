@@ -16,7 +16,8 @@ TTaskRun::~TTaskRun() {
 }
 
 bool TTaskRun::Add(const std::string& AInput, const std::string& AInputOptions,
-                   const std::string& AOutput, const std::string& AOutputOptions) {
+                   const std::string& AOutput, const std::string& AOutputOptions,
+                   const TOutputOptions* AOutputRecord) {
   TInputOptions input;
   TFFEncoder::InitInputOptions(input);
   input.Options = AInputOptions;
@@ -27,6 +28,7 @@ bool TTaskRun::Add(const std::string& AInput, const std::string& AInputOptions,
   }
   TOutputOptions output;
   TFFEncoder::InitOutputOptions(output);
+  if (AOutputRecord) output = *AOutputRecord;
   output.Options = AOutputOptions;
   if (Encoder.SetOutput(task, AOutput, &output) < 0) {
     Error = Encoder.LastErrMsg;

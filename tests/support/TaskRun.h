@@ -17,8 +17,10 @@ public:
   TTaskRun& operator=(const TTaskRun&) = delete;
 
   // Adds the task; false (with Error set) when the input or output fails.
+  // AOutputRecord, when given, supplies the output record's switches (hooks,
+  // hook depth); its Options are replaced by AOutputOptions.
   bool Add(const std::string& AInput, const std::string& AInputOptions, const std::string& AOutput,
-           const std::string& AOutputOptions);
+           const std::string& AOutputOptions, const TOutputOptions* AOutputRecord = nullptr);
   void Start() { Encoder.StartTask(1); }
   // Services the main thread until the all-done notice; false on time-out.
   bool WaitForEnd(std::chrono::milliseconds ALimit = std::chrono::seconds(60));
