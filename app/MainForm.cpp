@@ -51,8 +51,9 @@ bool FolderExists(const std::string& AFolder) {
 
 } // namespace
 
-TfrmMain::TfrmMain(const std::string& AHookFolder, QWidget* AParent)
-    : QWidget(AParent), FHookFolder(AHookFolder) {
+TfrmMain::TfrmMain(const std::string& AProgramFolder, const std::string& AIniFileName,
+                   QWidget* AParent)
+    : QWidget(AParent), FHookFolder(AProgramFolder), FIniFileName(AIniFileName) {
   CreateControls();
   FormCreate();
 }
@@ -72,7 +73,7 @@ TIniFile TfrmMain::Ini() const {
 
 void TfrmMain::FormCreate() {
   auto global = std::make_unique<TGlobalObject>();
-  global->SetIniFileName(SettingsFileName(FHookFolder));
+  global->SetIniFileName(FIniFileName.empty() ? SettingsFileName(FHookFolder) : FIniFileName);
   global->SetAppName("Vexmora");
   global->SetVersion(TGlobalObject::GetFileVersionText());
   global->SetHomePage(kHomePage);

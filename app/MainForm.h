@@ -33,8 +33,11 @@ class TNativeEvents;
 class TfrmMain : public QWidget {
   Q_OBJECT
 public:
-  // AHookFolder: where the hook libraries lie (the program's folder).
-  explicit TfrmMain(const std::string& AHookFolder, QWidget* AParent = nullptr);
+  // AProgramFolder: where LibAV/ and the hook libraries lie; AIniFileName
+  // overrides where the settings file is (empty: beside the program, or the
+  // user's configuration folder).
+  explicit TfrmMain(const std::string& AProgramFolder, const std::string& AIniFileName = "",
+                    QWidget* AParent = nullptr);
   ~TfrmMain() override;
 
   TFFEncoder FFEncoder;

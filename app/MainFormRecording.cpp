@@ -94,17 +94,16 @@ void TfrmMain::btnStartClick() {
     FPaused = false;
     return;
   }
-  if (!FFEncoder.AVLibLoaded()) {
-    if (!FFEncoder.LoadAVLib(FHookFolder + "/LibAV")) {
-      Warn(FFEncoder.LastErrMsg);
-      return;
-    }
-    try {
-      RegisterGdiCaptureDevice();
-    } catch (const std::exception& e) {
-      Warn(e.what());
-      return;
-    }
+  if (!FFEncoder.AVLibLoaded() && !FFEncoder.LoadAVLib(FHookFolder + "/LibAV")) {
+    Warn(FFEncoder.LastErrMsg);
+    return;
+  }
+  // Once per run in effect: a device already registered stays as it is.
+  try {
+    RegisterGdiCaptureDevice();
+  } catch (const std::exception& e) {
+    Warn(e.what());
+    return;
   }
   FFEncoder.ClearTasks();
   FLastOutputFile.clear();
