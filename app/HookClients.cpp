@@ -2,6 +2,7 @@
 #include "HookClients.h"
 
 #include "DynLib.h"
+#include "HookMapping.h"
 #include "NativeEvents.h"
 
 #include <QMessageBox>
@@ -18,8 +19,8 @@ const char* const kKeyDownMessageName = "MSGKEYDOWN57D6A971-049B-45AF-A8CD-37E0B
 const char* const kKeyUpMessageName = "MSGKEYUP442C0DB1-3198-4C2B-A718-143F6E2D1760";
 const char* const kMouseMoveMessageName = "MSGMOUSEMOVE57D6A971-049B-45AF-A8CD-37E0B706E036";
 const char* const kMouseClickMessageName = "MSGMOUSECLICK442C0DB1-3198-4C2B-A718-143F6E2D1760";
-const char* const kKeyboardMappingName = "/57D6A971_KeyboardHookDLL_442C0DB1";
-const char* const kMouseMappingName = "/57D6A971_MouseHookDLL_442C0DB1";
+const char* const kKeyboardMappingName = "57D6A971_KeyboardHookDLL_442C0DB1";
+const char* const kMouseMappingName = "57D6A971_MouseHookDLL_442C0DB1";
 
 namespace {
 
@@ -124,7 +125,7 @@ bool THookClientBase::Start() {
 
 bool THookClientBase::MapView() {
   if (FView) return true;
-  FMapping = shm_open(FMappingName.c_str(), O_RDWR, 0);
+  FMapping = shm_open(HookMappingName(FMappingName.c_str()).c_str(), O_RDWR, 0);
   if (FMapping < 0) {
     ShowMessage("Error", "cannot create share memory!");
     return false;

@@ -3,6 +3,7 @@
 // virtual-key code at offset 8 of the shared memory, and the client's window
 // gets the key-down or key-up message.
 #include "HookLibCommon.h"
+#include "HookMapping.h"
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
@@ -12,7 +13,7 @@
 
 namespace {
 
-const char* const kMapping = "/57D6A971_KeyboardHookDLL_442C0DB1";
+const char* const kMapping = "57D6A971_KeyboardHookDLL_442C0DB1";
 
 // The watcher the library's two entries start and stop.
 std::mutex GLock;
@@ -82,7 +83,7 @@ extern "C" __attribute__((visibility("default"))) int EnableKeyboardHook(uint32_
   XISetMask(mask, XI_RawKeyPress);
   XISetMask(mask, XI_RawKeyRelease);
   GDown = GUp = 0;
-  return GWatcher.Start(kMapping, 64, mask, sizeof mask, AWindow,
+  return GWatcher.Start(HookMappingName(kMapping).c_str(), 64, mask, sizeof mask, AWindow,
                         [](THookWatcher& AWatcher, XIDeviceEvent* AEvent, int AType) {
                           if (AType != XI_RawKeyPress && AType != XI_RawKeyRelease) return;
                           if (!GDown) {

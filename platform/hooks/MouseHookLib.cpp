@@ -4,13 +4,14 @@
 // move or click message. The blocking flag is accepted but not acted on: X
 // offers no way to swallow another client's pointer events without a grab.
 #include "HookLibCommon.h"
+#include "HookMapping.h"
 
 #include <cstring>
 #include <mutex>
 
 namespace {
 
-const char* const kMapping = "/57D6A971_MouseHookDLL_442C0DB1";
+const char* const kMapping = "57D6A971_MouseHookDLL_442C0DB1";
 
 std::mutex GLock;
 THookWatcher GWatcher;
@@ -37,7 +38,7 @@ extern "C" __attribute__((visibility("default"))) int EnableMouseHook(uint32_t A
   XISetMask(mask, XI_RawButtonPress);
   GMove = GClick = 0;
   return GWatcher.Start(
-             kMapping, 64, mask, sizeof mask, AWindow,
+             HookMappingName(kMapping).c_str(), 64, mask, sizeof mask, AWindow,
              [](THookWatcher& AWatcher, XIDeviceEvent* AEvent, int AType) {
                if (!GMove) {
                  GMove = AWatcher.Intern("MSGMOUSEMOVE57D6A971-049B-45AF-A8CD-37E0B706E036");

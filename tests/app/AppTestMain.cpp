@@ -12,6 +12,7 @@
 #include <QApplication>
 
 #include "AlsaTestConfig.h"
+#include "HookClients.h"
 #include "LibAVForTests.h"
 #include "QtMainThread.h"
 #include "XvfbServer.h"
@@ -43,6 +44,10 @@ int main(int argc, char** argv) {
   {
     QApplication application(argc, argv);
     InstallQtMainThread();
+    // A message box would wait for a user who is not there.
+    SetHookMessageProc([](const std::string& ACaption, const std::string& AText) {
+      std::cerr << "hook client: " << ACaption << ": " << AText << "\n";
+    });
     result = RUN_ALL_TESTS();
     RemoveQtMainThread();
   }

@@ -7,6 +7,8 @@
 
 #include <QCursor>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -20,7 +22,11 @@ protected:
       Messages.push_back(ACaption + ": " + AText);
     });
   }
-  void TearDown() override { SetHookMessageProc(nullptr); }
+  void TearDown() override {
+    SetHookMessageProc([](const std::string& ACaption, const std::string& AText) {
+      std::fprintf(stderr, "hook client: %s: %s\n", ACaption.c_str(), AText.c_str());
+    });
+  }
   TNativeEvents Events;
   std::vector<std::string> Messages;
 };
