@@ -61,6 +61,8 @@ void TfrmMain::CreateControls() {
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName("PageControl1");
   root->addWidget(PageControl1, 1);
+  // Takes the room of the hidden pages, so the bar stays at the top.
+  root->addStretch(0);
 
   // "Settings": region, container, rates, sound, output folder.
   TabSheet1 = Make<QWidget>(PageControl1, "TabSheet1");
@@ -90,17 +92,17 @@ void TfrmMain::CreateControls() {
   edtDir = Make<QLineEdit>(TabSheet1, "edtDir");
   btnOpen = Make<QPushButton>(TabSheet1, "btnOpen", "Open");
   int row = 0;
-  settings->addWidget(new QLabel("Left/Top:", TabSheet1), row, 0);
+  settings->addWidget(new QLabel("Left, top:", TabSheet1), row, 0);
   settings->addWidget(edtLeft, row, 1);
   settings->addWidget(edtTop, row, 2);
-  settings->addWidget(new QLabel("Width/Height:", TabSheet1), row, 3);
+  settings->addWidget(new QLabel("Size:", TabSheet1), row, 3);
   settings->addWidget(edtW, row, 4);
   settings->addWidget(edtH, row++, 5);
   settings->addWidget(new QLabel("Preset:", TabSheet1), row, 0);
   settings->addWidget(cmbPreset, row, 1, 1, 2);
   settings->addWidget(new QLabel("Format:", TabSheet1), row, 3);
   settings->addWidget(cmbFormat, row++, 4, 1, 2);
-  settings->addWidget(new QLabel("Frame rate:", TabSheet1), row, 0);
+  settings->addWidget(new QLabel("Rate:", TabSheet1), row, 0);
   settings->addWidget(cmbFrameRate, row, 1, 1, 2);
   settings->addWidget(new QLabel("Quality:", TabSheet1), row, 3);
   settings->addWidget(cmbQuality, row++, 4, 1, 2);
