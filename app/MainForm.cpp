@@ -9,6 +9,7 @@
 #include "NativeEvents.h"
 #include "OutputFileName.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -95,6 +96,10 @@ void TfrmMain::FormCreate() {
   connect(btnOpen, &QPushButton::clicked, this, [this] { btnOpenClick(); });
   connect(btnImagePath, &QPushButton::clicked, this, [this] { btnImagePathClick(); });
   connect(img1, &QLabel::linkActivated, this, [this] { OpenLink(kHomePage); });
+  connect(mniWebSite, &QAction::triggered, this, [this] { OpenLink(kHomePage); });
+  connect(mniHelp, &QAction::triggered, this, [this] {
+    if (GlobalObject()) OpenLink(QString::fromStdString(GlobalObject()->HelpURL()));
+  });
   for (QPushButton* b : {imgbtnreddit, imgbtnstumbleupon, imgbtndigg, imgbtndelicious, imgbtntw,
                          imgbtngoogle, imgbtnfc})
     connect(b, &QPushButton::clicked, this, [this, b] { ShareClick(b->objectName()); });

@@ -16,11 +16,13 @@
 #include <chrono>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -128,6 +130,8 @@ public:
   QPushButton *imgbtnreddit{}, *imgbtnstumbleupon{}, *imgbtndigg{}, *imgbtndelicious{}, *imgbtntw{},
       *imgbtngoogle{}, *imgbtnfc{};
   QTabWidget* PageControl1{};
+  QMenuBar* MainMenu1{};
+  QAction *mniWebSite{}, *mniHelp{};
   QWidget *TabSheet1{}, *kivtempTabSheet2{}, *kivtempTabSheet3{}, *TabSheet4{};
   QTimer* Timer1{};
   QFileDialog* OpenDialog1{};

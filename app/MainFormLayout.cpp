@@ -9,6 +9,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -35,6 +37,14 @@ void TfrmMain::CreateControls() {
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(6, 6, 6, 6);
   root->setSpacing(4);
+  MainMenu1 = new QMenuBar(this);
+  MainMenu1->setObjectName("MainMenu1");
+  QMenu* help = MainMenu1->addMenu("&Help");
+  mniWebSite = help->addAction("HomePage");
+  mniWebSite->setObjectName("mniWebSite");
+  mniHelp = help->addAction("Help");
+  mniHelp->setObjectName("mniHelp");
+  root->setMenuBar(MainMenu1);
 
   // Always visible: the four recording buttons, the arrow and the status.
   auto* bar = new QHBoxLayout;

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -312,6 +313,36 @@ TEST_F(MainWindow, AHotkeyWhoseButtonIsDisabledDoesNotPressIt) {
   Serve(100ms);
   EXPECT_EQ(pauses, 0);
   EXPECT_FALSE(window->Paused());
+  Close(window);
+}
+
+TEST_F(MainWindow, LinksAndTheOutputFolderOpenWithTheDesktopsHandler) {
+  auto window = Open();
+  // The handler is not started under test: the window says what it would open.
+  struct {
+    QPushButton* Button;
+    const char* Start;
+  } shares[] = {
+      {window->imgbtnreddit,
+       "open https://www.reddit.com/submit?url=https://vexmora.example.org/&title=Vexmora"},
+      {window->imgbtndigg,
+       "open https://digg.com/submit?phase=2&url=https://vexmora.example.org/&title="},
+      {window->imgbtnfc, "open https://www.facebook.com/share.php?u=https://vexmora.example.org/"},
+      {window->imgbtntw, "open https://twitter.com/intent/tweet?source=webclient&text=Vexmora%20"},
+  };
+  for (const auto& share : shares) {
+    share.Button->click();
+    EXPECT_EQ(window->LastWarning().rfind(share.Start, 0), 0u) << window->LastWarning();
+    EXPECT_EQ(window->LastWarning().find(' ', 5), std::string::npos) << "blanks are encoded";
+  }
+  window->mniHelp->trigger();
+  EXPECT_EQ(window->LastWarning(), "open https://vexmora.example.org/");
+  const std::string folder = Folder.File("my videos");
+  Ini.WriteString("settings", "OutPutDir", folder);
+  window->btnOpen->click();
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_EQ(window->LastWarning(),
+            "open " + QUrl::fromLocalFile(QString::fromStdString(folder)).toString().toStdString());
   Close(window);
 }
 

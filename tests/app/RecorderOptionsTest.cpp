@@ -2,6 +2,7 @@
 // and watermark, and the "Auto" frame rate; the file name sequence; the
 // watermark graphs for the nine positions and their escaped picture paths.
 #include "RecorderOptions.h"
+#include "GlobalObject.h"
 #include "IniFile.h"
 #include "OutputFileName.h"
 #include "RecorderStrings.h"
@@ -236,6 +237,33 @@ TEST(OutputName, AFolderThatCannotBeCreatedFallsBackToTheDefaultAndIsReplacedInT
   EXPECT_EQ(warning, "Cannot create output directory:" + bad +
                          ".It will create default directory " + fallback + "!");
   EXPECT_EQ(ini.ReadString("settings", "OutPutDir", ""), fallback);
+}
+
+TEST(GlobalObject, VersionTextAndRightText) {
+  EXPECT_EQ(TGlobalObject::FormatVersionText(1, 7, 0, 10), " 1.7010 ");
+  EXPECT_EQ(TGlobalObject::RightText("vexmora", 3), "ora");
+  EXPECT_EQ(TGlobalObject::RightText("ab", 3), "ab");
+  TGlobalObject global;
+  global.SetIniFileName("a.i");
+  EXPECT_EQ(global.IniFileName(), "") << "three characters are not a path";
+  global.SetAppName("");
+  global.SetAppName("Vexmora");
+  global.SetAppName("");
+  EXPECT_EQ(global.AppName(), "Vexmora");
+}
+
+TEST(GlobalObject, TheSettingsLiveBesideTheProgramOrInTheUsersConfiguration) {
+  TTempDir dir;
+  EXPECT_EQ(SettingsFileName(dir.Path), dir.Path + "/vexmora.ini");
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
+  EXPECT_EQ(SettingsFileName(dir.File("not/there")), dir.File("config") + "/vexmora/vexmora.ini");
+  EXPECT_TRUE(fs::is_directory(dir.File("config/vexmora")));
+  if (old)
+    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace
