@@ -58,10 +58,21 @@ protected:
   TIniFile Ini{IniName};
 };
 
-// Pictures as long as the recorded time, one every 1/15 s.
-void ExpectPicturesOf(double ASeconds, const TProbedStream& AVideo) {
+double Since(TClock::time_point AFrom) {
+  return std::chrono::duration<double>(TClock::now() - AFrom).count();
+}
+
+// Pictures, one every 1/15 s, as long as the recorded time, which lies
+// between ALeast and AMost seconds (a key press takes effect some time
+// between sending it and its program's end). A loaded machine may starve
+// the grab at the start and the end of a recording: a little less is fine.
+void ExpectPicturesOf(double ALeast, double AMost, const TProbedStream& AVideo) {
   const double pictures = AVideo.Packets * kFrame;
-  EXPECT_NEAR(pictures, ASeconds, 0.6) << AVideo.Packets << " pictures";
+  EXPECT_GE(pictures, ALeast - 0.8) << AVideo.Packets << " pictures";
+  EXPECT_LE(pictures, AMost + 2 * kFrame) << AVideo.Packets << " pictures";
+}
+void ExpectPicturesOf(double ASeconds, const TProbedStream& AVideo) {
+  ExpectPicturesOf(ASeconds, ASeconds, AVideo);
 }
 
 class EveryContainer : public Recording, public ::testing::WithParamInterface<int> {};
@@ -81,8 +92,9 @@ TEST_P(EveryContainer, StartedWithAClickAndStoppedWithF11IsPlayable) {
   EXPECT_FALSE(window->btnResume->isEnabled() || window->cmbFormat->isEnabled() ||
                window->edtW->isEnabled());
   Serve(2000ms);
-  const double wall = std::chrono::duration<double>(TClock::now() - started).count();
+  const double least = Since(started);
   ASSERT_TRUE(PressKey("F11"));
+  const double most = Since(started);
   ASSERT_TRUE(WaitWorking(*window, false));
   EXPECT_TRUE(window->btnStart->isEnabled());
   EXPECT_FALSE(window->btnStop->isEnabled());
@@ -101,7 +113,7 @@ TEST_P(EveryContainer, StartedWithAClickAndStoppedWithF11IsPlayable) {
   EXPECT_EQ(audio->Codec, expected.AudioCodec);
   EXPECT_EQ(video->Width, 320);
   EXPECT_EQ(video->Height, 240);
-  ExpectPicturesOf(wall, *video);
+  ExpectPicturesOf(least, most, *video);
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, EveryContainer, ::testing::Range(0, 7), [](const auto& AInfo) {
@@ -114,25 +126,33 @@ TEST_F(Recording, PauseAndResumeFromTheirHotkeysCutThePauseOut) {
   auto window = Open();
   window->btnStartClick();
   ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
+  const auto started = TClock::now();
   Serve(1500ms);
+  const auto pausing = TClock::now();
   ASSERT_TRUE(PressKey("alt+p"));
+  const auto paused = TClock::now();
   ASSERT_TRUE(WaitFor([&] { return window->Paused(); }, 3s));
   EXPECT_TRUE(window->btnResume->isEnabled() && window->btnStop->isEnabled());
   EXPECT_FALSE(window->btnPause->isEnabled() || window->btnStart->isEnabled());
   Serve(1500ms);
+  const auto resuming = TClock::now();
   ASSERT_TRUE(PressKey("alt+r"));
+  const auto resumed = TClock::now();
   ASSERT_TRUE(WaitFor([&] { return !window->Paused(); }, 3s));
   EXPECT_TRUE(window->btnPause->isEnabled());
   EXPECT_FALSE(window->btnResume->isEnabled());
   Serve(1500ms);
   window->btnStopClick();
+  const double wall = Since(started);
+  const double shortestPause = std::chrono::duration<double>(resuming - paused).count();
+  const double longestPause = std::chrono::duration<double>(resumed - pausing).count();
   const std::string file = window->LastOutputFile();
   window.reset();
   const TProbedFile probe = ProbeFile(file);
   const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
   ASSERT_TRUE(video);
   EXPECT_EQ(probe.Find(AVMEDIA_TYPE_AUDIO), nullptr);
-  ExpectPicturesOf(3.0, *video);
+  ExpectPicturesOf(wall - longestPause, wall - shortestPause, *video);
 }
 
 TEST_F(Recording, TheLengthLimitStopsTheRecording) {
@@ -151,7 +171,8 @@ TEST_F(Recording, TheLengthLimitStopsTheRecording) {
   EXPECT_TRUE(stopped);
   const TProbedFile probe = ProbeFile(window->LastOutputFile());
   ASSERT_TRUE(probe.Find(AVMEDIA_TYPE_VIDEO));
-  ExpectPicturesOf(2.0, *probe.Find(AVMEDIA_TYPE_VIDEO));
+  // Progress comes every half second; the timer stops at the next report.
+  ExpectPicturesOf(2.0, 3.0, *probe.Find(AVMEDIA_TYPE_VIDEO));
 }
 
 class Countdown : public Recording {
@@ -276,7 +297,9 @@ TEST_F(Recording, ClosingDuringARecordingAsksThenStopsItAndTheFileIsComplete) {
   auto window = Open();
   window->btnStartClick();
   ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
+  const auto started = TClock::now();
   Serve(1500ms);
+  const double wall = Since(started);
   window->close();
   EXPECT_EQ(window->LastWarning(), "Do you really want to exit?");
   EXPECT_FALSE(window->isVisible());
@@ -286,7 +309,7 @@ TEST_F(Recording, ClosingDuringARecordingAsksThenStopsItAndTheFileIsComplete) {
   const TProbedFile probe = ProbeFile(file);
   ASSERT_TRUE(probe.Find(AVMEDIA_TYPE_VIDEO) && probe.Find(AVMEDIA_TYPE_AUDIO));
   EXPECT_GT(probe.Duration, 1.0) << "the trailer was written";
-  ExpectPicturesOf(1.5, *probe.Find(AVMEDIA_TYPE_VIDEO));
+  ExpectPicturesOf(wall, *probe.Find(AVMEDIA_TYPE_VIDEO));
 }
 
 TEST_F(Recording, ASecondRecordingOfTheSameSizeTakesTheNextName) {
