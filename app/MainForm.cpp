@@ -235,7 +235,10 @@ void TfrmMain::HotKey(uint32_t AId) {
   QPushButton* buttons[4] = {btnStart, btnPause, btnResume, btnStop};
   for (int row = 0; row < 4; ++row) {
     if (!FHotkeyAtoms[row] || FHotkeyAtoms[row] != AId) continue;
-    if (buttons[row]->isEnabled())
+    // The Stop key also cancels a countdown, whose Stop button is still off.
+    if (row == 3 && FCountingDown)
+      btnStopClick();
+    else if (buttons[row]->isEnabled())
       buttons[row]->click();
     else
       QApplication::beep();

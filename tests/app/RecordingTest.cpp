@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 
@@ -239,6 +240,22 @@ TEST_F(Countdown, StartIsRefusedAndStopCancelsWithoutARecording) {
   EXPECT_FALSE(std::filesystem::exists(prepared)) << "the reserved file is given back";
   EXPECT_TRUE(window->btnStart->isEnabled());
   EXPECT_EQ(window->btnStart->text(), "Start");
+}
+
+TEST_F(Countdown, TheStopHotkeyCancelsIt) {
+  auto window = Open();
+  ASSERT_TRUE(window->HotkeyRegistered(3));
+  bool pressed = false;
+  QTimer::singleShot(300, window.get(), [&] {
+    // Sent from inside the countdown; its wait must not block the loop.
+    pressed = QProcess::startDetached("xdotool", {"key", "F11"});
+  });
+  QTimer::singleShot(0, window.get(), [&] { window->btnStartClick(); });
+  ASSERT_TRUE(WaitFor([&] { return pressed && !window->CountingDown(); }, 5s));
+  Serve(1200ms);
+  EXPECT_FALSE(window->FFEncoder.Working());
+  EXPECT_EQ(window->FFEncoder.TaskCount(), 0);
+  EXPECT_TRUE(window->btnStart->isEnabled());
 }
 
 TEST_F(Countdown, CloseCancelsItAndThenClosesTheWindow) {
