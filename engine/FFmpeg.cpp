@@ -80,6 +80,7 @@ TConvertThread* TCustomFFmpeg::Start(bool AThreaded, TThreadPriority APriority) 
     if (!FTerminating) {
       FRunning = true;
       FStopFlag = false;
+      FStopTime = INT64_MAX;
       FFinished = false;
       FTerminated = false;
     }
@@ -148,7 +149,23 @@ void TCustomFFmpeg::WaitForConversion(bool AProcessMainThread) {
   }
 }
 
+namespace {
+
+int64_t SteadyMicros(std::chrono::steady_clock::time_point ATime) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(ATime.time_since_epoch()).count();
+}
+
+// The steady clock and the libraries' monotonic clock may count from
+// different origins.
+int64_t SteadyToLibAVOffset() {
+  return AV.av_gettime_relative() - SteadyMicros(std::chrono::steady_clock::now());
+}
+
+} // namespace
+
 void TCustomFFmpeg::Stop(bool AWait) {
+  int64_t none = INT64_MAX;
+  FStopTime.compare_exchange_strong(none, SteadyMicros(std::chrono::steady_clock::now()));
   FStopFlag = true;
   if (!FThreadActive) return;
   // A paused task must run to see the stop flag.
@@ -190,18 +207,15 @@ void TCustomFFmpeg::Terminate(bool AWait) {
 bool TCustomFFmpeg::PassPause(int64_t& APausedAt, int64_t& AResumedAt) {
   TPauseGate::TSpan span;
   if (!FPauseGate.Pass(&span)) return false;
-  // The gate's clock and the libraries' may count from different origins.
-  const int64_t offset =
-      AV.av_gettime_relative() -
-      std::chrono::duration_cast<std::chrono::microseconds>(TPauseGate::TClock::now().time_since_epoch())
-          .count();
-  auto micros = [&](TPauseGate::TClock::time_point ATime) {
-    return std::chrono::duration_cast<std::chrono::microseconds>(ATime.time_since_epoch()).count() +
-           offset;
-  };
-  APausedAt = micros(span.Paused);
-  AResumedAt = micros(span.Resumed);
+  const int64_t offset = SteadyToLibAVOffset();
+  APausedAt = SteadyMicros(span.Paused) + offset;
+  AResumedAt = SteadyMicros(span.Resumed) + offset;
   return true;
+}
+
+int64_t TCustomFFmpeg::StopRequestTime() const {
+  const int64_t at = FStopTime.load();
+  return at == INT64_MAX ? at : at + SteadyToLibAVOffset();
 }
 
 void TCustomFFmpeg::SuspendConvert() {

@@ -83,6 +83,7 @@ public:
   // it answers whether the task was held, so I/O time-outs restart after it.
   bool PassPauseGate() { return FPauseGate.Pass(); }
   bool StopRequested() const override { return FStopFlag.load(); }
+  int64_t StopRequestTime() const override;
 
   bool Running() const { return FRunning.load(); }
   bool Terminated() const { return FTerminated.load(); }
@@ -133,6 +134,9 @@ private:
   std::atomic<bool> FTerminated{false};
   bool FTerminating = false; // guarded by FStateLock
   std::atomic<bool> FStopFlag{false};
+  // When the run's first Stop came (steady clock, microseconds), so that a
+  // loop that notices it late still ends the recording there.
+  std::atomic<int64_t> FStopTime{INT64_MAX};
   bool FException = false; // guarded by FExceptionLock
   std::string FExceptionMsg;
   mutable std::mutex FExceptionLock;

@@ -153,6 +153,9 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
       enc->field_order = AV_FIELD_PROGRESSIVE;
     }
     AFrame->pict_type = AV_PICTURE_TYPE_NONE;
+    // A fixed-quality encoder takes its quantiser from the picture: without
+    // this every picture is coded at the best quality whatever was asked.
+    AFrame->quality = enc->global_quality;
     if (IsForcedKeyFrame(AOst, AFrame->pts)) {
       FFLogger().LogFmt(this, TLogLevel::llDebug, "Forced keyframe at time %s",
                         FixedText(AFrame->pts * av_q2d(enc->time_base)).c_str());

@@ -9,10 +9,15 @@
 #include "FFText.h"
 #include "FileNames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
 namespace {
+
+// How long a stopped device may take to hand over what it took before the
+// stop: a few frame intervals, and far less than anyone waits for a stop.
+constexpr int64_t kStopGrace = 250000; // microseconds
 
 const char* const kCheckLog =
     "Please check error log message(reported by FFLogger) to find out more detail information.";
@@ -132,13 +137,20 @@ void TTranscodeTask::FreeTranscodeState() {
 
 void TTranscodeTask::DrainRealTimeInputs() {
   // What a device took before the stop and still holds in its queue belongs
-  // to the recording; what it takes later does not (ProcessInput drops it).
-  FStopAt = AV.av_gettime_relative();
+  // to the recording; what it takes later does not (ProcessInput drops it),
+  // even when a busy loop notices the stop late.
+  FStopAt = std::min(AV.av_gettime_relative(), StopRequestTime());
   for (size_t i = 0; i < InputFiles.size(); ++i) {
     const TInputFile& file = *InputFiles[i];
     if (!file.RealTime) continue;
     while (!file.EndOfFile && NeedOutput()) {
       const int result = ProcessInput(static_cast<int>(i));
+      // A grab under way at the stop reaches the queue a little later (the
+      // first one too, when the stop came before the loop read anything).
+      if (result == AVERROR(EAGAIN) && AV.av_gettime_relative() - FStopAt < kStopGrace) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        continue;
+      }
       if (result < 0) break; // empty queue, or past the stop
       ReapFilters();
     }

@@ -136,6 +136,9 @@ protected:
   // holding no lock, answering the span it held the loop (microseconds of
   // the monotonic clock) or false.
   virtual bool StopRequested() const { return false; }
+  // When the stop was asked for (the libraries' monotonic clock,
+  // microseconds), INT64_MAX when it was not.
+  virtual int64_t StopRequestTime() const { return INT64_MAX; }
   virtual bool PassPause(int64_t& /*APausedAt*/, int64_t& /*AResumedAt*/) { return false; }
   // The hooks around decoding and encoding and the progress report; none
   // here.

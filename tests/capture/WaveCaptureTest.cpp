@@ -3,6 +3,7 @@
 // around the first frame, and a system without recording devices.
 #include "AlsaTestConfig.h"
 #include "CaptureTestSupport.h"
+#include "SanitizedBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -128,9 +129,10 @@ TEST_F(WaveCaptureTest, SoundIsKeptFromTheStartOfTheFirstGrab) {
   EXPECT_EQ(frames[0], 0);
   ASSERT_EQ(stamps.size(), 4u) << log.Text();
   // The first buffer kept is cut at the first grab's start, and is stamped
-  // with it.
+  // with it, give or take the reader thread's lateness (a stamp at the end
+  // of the buffer's span would be 93 ms late).
   EXPECT_GE(stamps[0], 0);
-  EXPECT_LT(stamps[0], 1000);
+  EXPECT_LT(stamps[0], kSanitizedBuild ? 80000 : 30000);
   // The buffers of the wait before the first read went (two in 800 ms);
   // those of the stall, three more, are there.
   EXPECT_GE(offsets[0], 2 * 16384);

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -69,6 +70,34 @@ TEST_F(RunStart, ForcedKeyFramesComeAtTheirTimesInAnyOrder) {
     ASSERT_EQ(times.size(), c.Times.size());
     for (size_t i = 0; i < times.size(); ++i)
       EXPECT_NEAR(times[i], c.Times[i], 1e-3) << i;
+  }
+}
+
+TEST_F(RunStart, AFixedQualityCodesEveryPictureAtThatQuantiser) {
+  for (const int q : {2, 6, 17}) {
+    SCOPED_TRACE(q);
+    const std::string file = Folder.File("fixed.avi");
+    const std::string stats = Folder.File("fixed.vstats");
+    TCustomFFmpegOpt task;
+    ASSERT_EQ(task.AddInput("-f lavfi", LavfiCaptureLike(160, 120, "bgr0", 15, false, 1), ""), 0)
+        << task.LastErrMsg;
+    ASSERT_EQ(task.AddOutput(" -c:v mpeg4 -b:v 768k -qscale " + std::to_string(q) +
+                                 " -vstats_file " + stats,
+                             false, file, ""),
+              0)
+        << task.LastErrMsg;
+    EXPECT_TRUE(task.RunTranscode());
+    task.FreeTranscodeState();
+    std::ifstream lines(stats);
+    std::string line;
+    int pictures = 0;
+    char expected[16];
+    std::snprintf(expected, sizeof expected, " q= %2.1f ", static_cast<double>(q));
+    while (std::getline(lines, line)) {
+      ++pictures;
+      EXPECT_NE(line.find(expected), std::string::npos) << line;
+    }
+    EXPECT_EQ(pictures, 15);
   }
 }
 
