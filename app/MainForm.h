@@ -1,0 +1,162 @@
+// The main window: the recording controls and their settings, the recording
+// road through the encoder, the overlays drawn in its video input hook, the
+// global hotkeys and the keyboard-hook shortcut keys, the settings pages and
+// the small commands (open the output folder, pick the watermark picture,
+// web links). Its controls carry their component names as objectName; they
+// are made and laid out in one place (MainFormLayout.cpp).
+#pragma once
+
+#include "FFEncode.h"
+#include "FrameOverlay.h"
+#include "IniFile.h"
+#include "RecorderOptions.h"
+
+#include <QWidget>
+
+#include <chrono>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class TGlobalHotkeys;
+class TKeyboardHook;
+class TMouseHook;
+class TNativeEvents;
+
+class TfrmMain : public QWidget {
+  Q_OBJECT
+public:
+  // AProgramFolder: where LibAV/ and the hook libraries lie; AIniFileName
+  // overrides where the settings file is (empty: beside the program, or the
+  // user's configuration folder).
+  explicit TfrmMain(const std::string& AProgramFolder, const std::string& AIniFileName = "",
+                    QWidget* AParent = nullptr);
+  ~TfrmMain() override;
+
+  TFFEncoder FFEncoder;
+
+  // The recording road.
+  void btnStartClick();
+  void btnPauseClick();
+  void btnResumeClick();
+  void btnStopClick();
+  void Timer1Timer();
+  void FFEncoderProgress(PProgressInfo AInfo);
+  void FFEncoderTerminate(const TTerminateInfo& AInfo);
+  void FFEncoderVideoInputHook(PHookInfo AInfo);
+
+  // The keyboard hook's keys (120 F9, 122 F11).
+  void KeyboardHookKey(int AKey);
+  // A hotkey with the atom AId was pressed.
+  void HotKey(uint32_t AId);
+  void arrbtnSetingsClick();
+  void btnOpenClick();
+  void btnImagePathClick();
+  void TabSheet4Show();
+
+  // State the tests look at.
+  bool CountingDown() const { return FCountingDown; }
+  bool Paused() const { return FPaused; }
+  const std::string& LastOutputFile() const { return FLastOutputFile; }
+  const std::string& LastWarning() const { return FLastWarning; }
+  bool HotkeyRegistered(int ARow) const;
+  TKeyboardHook* KeyboardHook() const { return FKeyboardHook.get(); }
+  // Message boxes answer themselves with AAnswer (tests); 0 asks the user.
+  void SetAutoAnswer(int AAnswer) { FAutoAnswer = AAnswer; }
+  // The close question is not asked again (the caller asked already).
+  void CloseWithoutQuestion();
+
+protected:
+  void showEvent(QShowEvent* AEvent) override;
+  void closeEvent(QCloseEvent* AEvent) override;
+  bool eventFilter(QObject* AObject, QEvent* AEvent) override;
+
+private:
+  // MainFormLayout.cpp: the controls and their places.
+  void CreateControls();
+  // MainForm.cpp: the lifecycle.
+  void FormCreate();
+  void FormShow();
+  bool FormCloseQuery();
+  void FormDestroy();
+  void RegisterHotkeys();
+  void UnregisterHotkeys();
+  void OpenLink(const QString& AUrl);
+  void ShareClick(const QString& AName);
+  int MessageBox(const QString& AText, const QString& ACaption, int AButtons, int AIcon);
+  void Warn(const std::string& AText);
+  // MainFormSettings.cpp: the store-on-change handlers and page loaders.
+  void ConnectStoreHandlers();
+  void FillSampleRates(int AFormatIndex);
+  void SelectContainerIndexes(int AFormatIndex);
+  void cmbFormatChange(int AIndex);
+  void edtDelayOrLengthChange(QLineEdit* AEdit, const char* AKey);
+  void kivtempTabSheet2Show();
+  void kivtempTabSheet3Show();
+  // MainFormRecording.cpp: helpers of Start.
+  TRecorderControls Controls() const;
+  void SetRecordingControls(bool AEnabled);
+  // The delay countdown; false when Stop or Close cancelled it.
+  bool CountDown(int ADelaySeconds);
+  void StartFailed(int ATask, const std::string& AMessage);
+
+  TIniFile Ini() const;
+
+public:
+  // The controls (component names as in the window's description).
+  QPushButton *btnStart{}, *btnPause{}, *btnResume{}, *btnStop{}, *btnSelect{}, *btnDesktop{};
+  QPushButton *btnDefault{}, *btnExit{}, *btnShow{}, *btnClose{}, *btnBrowse{}, *btnOpen{};
+  QPushButton *arrbtnSetings{}, *btnImagePath{};
+  QLineEdit *edtLeft{}, *edtTop{}, *edtW{}, *edtH{}, *edtDir{};
+  QComboBox *cmbPreset{}, *cmbFormat{}, *cmbFrameRate{}, *cmbQuality{}, *cmbSampleRate{},
+      *cmbBitRate{};
+  QCheckBox* chk_audio{};
+  QRadioButton *rdoStereo{}, *rdoMono{};
+  QLabel* lblRecorderStatus{};
+  QCheckBox *chkMouse{}, *chkHide{}, *chkDelay{}, *chkLength{};
+  QLineEdit *edtDelay{}, *edtLength{};
+  QCheckBox *chkAddText{}, *chkAddTimestamp{}, *chkAddWatermark{};
+  QLineEdit *edtAddText{}, *edtTimestamp{}, *edtIamgepath{};
+  QLabel *lblAppNameVer{}, *img1{};
+  QPushButton *imgbtnreddit{}, *imgbtnstumbleupon{}, *imgbtndigg{}, *imgbtndelicious{}, *imgbtntw{},
+      *imgbtngoogle{}, *imgbtnfc{};
+  QTabWidget* PageControl1{};
+  QMenuBar* MainMenu1{};
+  QAction *mniWebSite{}, *mniHelp{};
+  QWidget *TabSheet1{}, *kivtempTabSheet2{}, *kivtempTabSheet3{}, *TabSheet4{};
+  QTimer* Timer1{};
+  QFileDialog* OpenDialog1{};
+
+private:
+  std::string FHookFolder;
+  std::string FIniFileName;
+  bool FPaused = false;
+  bool FStopRequested = false;
+  int FRecLength = 0;
+  bool FLimitLength = false;
+  TOverlayState FOverlay;
+  bool FArrowDown = true;
+  bool FShown = false;
+
+  bool FCountingDown = false;
+  bool FCountdownCancelled = false;
+  bool FCloseAfterCountdown = false;
+  bool FCloseAsked = false;
+  int FAutoAnswer = 0;
+  std::string FLastOutputFile, FLastWarning;
+
+  uint32_t FHotkeyAtoms[4] = {0, 0, 0, 0};
+  std::unique_ptr<TNativeEvents> FNativeEvents;
+  std::unique_ptr<TGlobalHotkeys> FHotkeys;
+  std::unique_ptr<TMouseHook> FMouseHook;
+  std::unique_ptr<TKeyboardHook> FKeyboardHook;
+};

@@ -1,0 +1,192 @@
+// The main window's controls and their places: the one spot a skin takes
+// over later. Every control is named after its component.
+#include "MainForm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T* Make(QWidget* AParent, const char* AName, const QString& AText = {}) {
+  T* control = new T(AParent);
+  control->setObjectName(AName);
+  if constexpr (std::is_same_v<T, QLineEdit>) {
+    control->setText(AText);
+  } else if constexpr (!std::is_same_v<T, QComboBox> && !std::is_same_v<T, QWidget>) {
+    control->setText(AText);
+  }
+  return control;
+}
+
+} // namespace
+
+void TfrmMain::CreateControls() {
+  setObjectName("frmMain");
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(6, 6, 6, 6);
+  root->setSpacing(4);
+  MainMenu1 = new QMenuBar(this);
+  MainMenu1->setObjectName("MainMenu1");
+  QMenu* help = MainMenu1->addMenu("&Help");
+  mniWebSite = help->addAction("HomePage");
+  mniWebSite->setObjectName("mniWebSite");
+  mniHelp = help->addAction("Help");
+  mniHelp->setObjectName("mniHelp");
+  root->setMenuBar(MainMenu1);
+
+  // Always visible: the four recording buttons, the arrow and the status.
+  auto* bar = new QHBoxLayout;
+  btnStart = Make<QPushButton>(this, "btnStart", "Start");
+  btnPause = Make<QPushButton>(this, "btnPause", "Pause");
+  btnResume = Make<QPushButton>(this, "btnResume", "Resume");
+  btnStop = Make<QPushButton>(this, "btnStop", "Stop");
+  arrbtnSetings = Make<QPushButton>(this, "arrbtnSetings", QString::fromUtf8("\u25BC"));
+  arrbtnSetings->setFixedWidth(28);
+  for (QPushButton* b : {btnStart, btnPause, btnResume, btnStop})
+    bar->addWidget(b);
+  bar->addWidget(arrbtnSetings);
+  root->addLayout(bar);
+  lblRecorderStatus = Make<QLabel>(this, "lblRecorderStatus", "Recorder Status: Ready");
+  root->addWidget(lblRecorderStatus);
+
+  // Never shown; the recording state switches them with the others.
+  btnDefault = Make<QPushButton>(this, "btnDefault", "Default");
+  btnExit = Make<QPushButton>(this, "btnExit", "&Exit");
+  cmbBitRate = Make<QComboBox>(this, "cmbBitRate");
+  for (QWidget* w : std::initializer_list<QWidget*>{btnDefault, btnExit, cmbBitRate})
+    w->hide();
+
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName("PageControl1");
+  root->addWidget(PageControl1, 1);
+  // Takes the room of the hidden pages, so the bar stays at the top.
+  root->addStretch(0);
+
+  // "Settings": region, container, rates, sound, output folder.
+  TabSheet1 = Make<QWidget>(PageControl1, "TabSheet1");
+  auto* settings = new QGridLayout(TabSheet1);
+  edtLeft = Make<QLineEdit>(TabSheet1, "edtLeft");
+  edtTop = Make<QLineEdit>(TabSheet1, "edtTop");
+  edtW = Make<QLineEdit>(TabSheet1, "edtW");
+  edtH = Make<QLineEdit>(TabSheet1, "edtH");
+  // Region selection and its frame are a dialog of their own, not yet here;
+  // the buttons exist so that the recording state switches them already.
+  btnSelect = Make<QPushButton>(TabSheet1, "btnSelect", "Select");
+  btnDesktop = Make<QPushButton>(TabSheet1, "btnDesktop", "Desktop");
+  btnShow = Make<QPushButton>(TabSheet1, "btnShow", "Show");
+  btnClose = Make<QPushButton>(TabSheet1, "btnClose", "Close");
+  btnBrowse = Make<QPushButton>(TabSheet1, "btnBrowse", "Browse");
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{btnSelect, btnDesktop, btnShow, btnClose, btnBrowse})
+    w->hide();
+  cmbPreset = Make<QComboBox>(TabSheet1, "cmbPreset");
+  cmbFormat = Make<QComboBox>(TabSheet1, "cmbFormat");
+  cmbFrameRate = Make<QComboBox>(TabSheet1, "cmbFrameRate");
+  cmbQuality = Make<QComboBox>(TabSheet1, "cmbQuality");
+  cmbSampleRate = Make<QComboBox>(TabSheet1, "cmbSampleRate");
+  chk_audio = Make<QCheckBox>(TabSheet1, "chk_audio", "Record with audio");
+  rdoStereo = Make<QRadioButton>(TabSheet1, "rdoStereo", "Stereo");
+  rdoMono = Make<QRadioButton>(TabSheet1, "rdoMono", "Mono");
+  edtDir = Make<QLineEdit>(TabSheet1, "edtDir");
+  btnOpen = Make<QPushButton>(TabSheet1, "btnOpen", "Open");
+  int row = 0;
+  settings->addWidget(new QLabel("Left, top:", TabSheet1), row, 0);
+  settings->addWidget(edtLeft, row, 1);
+  settings->addWidget(edtTop, row, 2);
+  settings->addWidget(new QLabel("Size:", TabSheet1), row, 3);
+  settings->addWidget(edtW, row, 4);
+  settings->addWidget(edtH, row++, 5);
+  settings->addWidget(new QLabel("Preset:", TabSheet1), row, 0);
+  settings->addWidget(cmbPreset, row, 1, 1, 2);
+  settings->addWidget(new QLabel("Format:", TabSheet1), row, 3);
+  settings->addWidget(cmbFormat, row++, 4, 1, 2);
+  settings->addWidget(new QLabel("Rate:", TabSheet1), row, 0);
+  settings->addWidget(cmbFrameRate, row, 1, 1, 2);
+  settings->addWidget(new QLabel("Quality:", TabSheet1), row, 3);
+  settings->addWidget(cmbQuality, row++, 4, 1, 2);
+  settings->addWidget(chk_audio, row, 0, 1, 2);
+  settings->addWidget(cmbSampleRate, row, 2);
+  settings->addWidget(rdoStereo, row, 3);
+  settings->addWidget(rdoMono, row++, 4);
+  settings->addWidget(new QLabel("Output:", TabSheet1), row, 0);
+  settings->addWidget(edtDir, row, 1, 1, 4);
+  settings->addWidget(btnOpen, row++, 5);
+  PageControl1->addTab(TabSheet1, "Settings");
+
+  // "Capture Settings".
+  kivtempTabSheet2 = Make<QWidget>(PageControl1, "kivtempTabSheet2");
+  auto* capture = new QGridLayout(kivtempTabSheet2);
+  chkMouse = Make<QCheckBox>(kivtempTabSheet2, "chkMouse", "Doesn't capture the mouse.");
+  chkHide = Make<QCheckBox>(kivtempTabSheet2, "chkHide", "Minimize when recording starts");
+  chkDelay = Make<QCheckBox>(kivtempTabSheet2, "chkDelay", "Delay (seconds):");
+  edtDelay = Make<QLineEdit>(kivtempTabSheet2, "edtDelay");
+  chkLength = Make<QCheckBox>(kivtempTabSheet2, "chkLength", "Recording length (seconds):");
+  edtLength = Make<QLineEdit>(kivtempTabSheet2, "edtLength");
+  capture->addWidget(chkMouse, 0, 0, 1, 2);
+  capture->addWidget(chkHide, 1, 0, 1, 2);
+  capture->addWidget(chkDelay, 2, 0);
+  capture->addWidget(edtDelay, 2, 1);
+  capture->addWidget(chkLength, 3, 0);
+  capture->addWidget(edtLength, 3, 1);
+  PageControl1->addTab(kivtempTabSheet2, "Capture Settings");
+
+  // "Watermark". The text, timestamp and picture option dialogs come later.
+  kivtempTabSheet3 = Make<QWidget>(PageControl1, "kivtempTabSheet3");
+  auto* mark = new QGridLayout(kivtempTabSheet3);
+  chkAddText = Make<QCheckBox>(kivtempTabSheet3, "chkAddText", "Add text");
+  edtAddText = Make<QLineEdit>(kivtempTabSheet3, "edtAddText");
+  chkAddTimestamp = Make<QCheckBox>(kivtempTabSheet3, "chkAddTimestamp", "Add timestamp");
+  edtTimestamp = Make<QLineEdit>(kivtempTabSheet3, "edtTimestamp");
+  chkAddWatermark = Make<QCheckBox>(kivtempTabSheet3, "chkAddWatermark", "Add image watermark");
+  edtIamgepath = Make<QLineEdit>(kivtempTabSheet3, "edtIamgepath");
+  btnImagePath = Make<QPushButton>(kivtempTabSheet3, "btnImagePath", "...");
+  mark->addWidget(chkAddText, 0, 0);
+  mark->addWidget(edtAddText, 0, 1, 1, 2);
+  mark->addWidget(chkAddTimestamp, 1, 0);
+  mark->addWidget(edtTimestamp, 1, 1, 1, 2);
+  mark->addWidget(chkAddWatermark, 2, 0);
+  mark->addWidget(edtIamgepath, 2, 1);
+  mark->addWidget(btnImagePath, 2, 2);
+  PageControl1->addTab(kivtempTabSheet3, "Watermark");
+
+  // "About": name, version, links.
+  TabSheet4 = Make<QWidget>(PageControl1, "TabSheet4");
+  auto* about = new QGridLayout(TabSheet4);
+  img1 = Make<QLabel>(TabSheet4, "img1", "<a href=\"home\">Vexmora</a>");
+  lblAppNameVer = Make<QLabel>(TabSheet4, "lblAppNameVer");
+  about->addWidget(img1, 0, 0);
+  about->addWidget(lblAppNameVer, 0, 1, 1, 6);
+  imgbtnreddit = Make<QPushButton>(TabSheet4, "imgbtnreddit", "Reddit");
+  imgbtnstumbleupon = Make<QPushButton>(TabSheet4, "imgbtnstumbleupon", "Stumbleupon");
+  imgbtndigg = Make<QPushButton>(TabSheet4, "imgbtndigg", "Digg");
+  imgbtndelicious = Make<QPushButton>(TabSheet4, "imgbtndelicious", "Delicious");
+  imgbtntw = Make<QPushButton>(TabSheet4, "imgbtntw", "Twitter");
+  imgbtngoogle = Make<QPushButton>(TabSheet4, "imgbtngoogle", "Google");
+  imgbtnfc = Make<QPushButton>(TabSheet4, "imgbtnfc", "Facebook");
+  int column = 0;
+  for (QPushButton* b : {imgbtnreddit, imgbtnstumbleupon, imgbtndigg, imgbtndelicious, imgbtntw,
+                         imgbtngoogle, imgbtnfc}) {
+    b->setToolTip(b->text());
+    about->addWidget(b, 1, column++);
+  }
+  PageControl1->addTab(TabSheet4, "About");
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(5);
+
+  OpenDialog1 = new QFileDialog(this);
+  OpenDialog1->setObjectName("OpenDialog1");
+}

@@ -1,0 +1,22 @@
+// The recorder: the main window on Qt 6 Widgets, running until it closes.
+#include "MainForm.h"
+#include "QtMainThread.h"
+
+#include <QApplication>
+
+#include <filesystem>
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  application.setApplicationName("Vexmora");
+  InstallQtMainThread();
+  int result = 0;
+  {
+    const std::string folder = QCoreApplication::applicationDirPath().toStdString();
+    TfrmMain frmMain(folder);
+    frmMain.show();
+    result = application.exec();
+  }
+  RemoveQtMainThread();
+  return result;
+}

