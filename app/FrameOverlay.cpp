@@ -133,8 +133,9 @@ void DrawOverlays(TOverlayState& AState, TBitmap& ABitmap, int AFrameNumber) {
   const bool text = AState.DrawText && !AState.OverlayText.isEmpty();
   if (!text && !AState.DrawTimestamp) return;
   const QImage::Format format = ImageFormat(ABitmap.BitsPerPixel());
-  if (format == QImage::Format_Invalid || ABitmap.Bits().empty()) return;
-  QImage image(ABitmap.Bits().data(), ABitmap.Width(), ABitmap.Height(), ABitmap.Stride(), format);
+  if (format == QImage::Format_Invalid || !ABitmap.Pixels() || ABitmap.Width() <= 0) return;
+  // Pixels(): a hook's bitmap may show the frame's own memory.
+  QImage image(ABitmap.Pixels(), ABitmap.Width(), ABitmap.Height(), ABitmap.Stride(), format);
   QPainter painter(&image);
   if (text)
     DrawOne(painter, AState, AState.OverlayText, AState.TextFont, AState.TextPosition,

@@ -158,17 +158,17 @@ TEST_F(Recording, PauseAndResumeFromTheirHotkeysCutThePauseOut) {
 
 TEST_F(Recording, TheLengthLimitStopsTheRecording) {
   Ini.WriteBool("settings", "recordwithaudio", false);
-  Ini.WriteInteger("settings", "format", 4);
+  // mp4's encoder writes each picture at once; the length is the written
+  // stream's time, which an encoder with look-ahead holds seconds back.
+  Ini.WriteInteger("settings", "format", 0);
   Ini.WriteBool("settings", "chkLength", true);
   Ini.WriteInteger("settings", "RecLength", 2);
   auto window = Open();
   window->btnStartClick();
   ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
   const bool stopped = WaitWorking(*window, false, 8s);
-  const bool reported =
-      window->lblRecorderStatus->text().startsWith("Recorder Status: Frame number:");
+  EXPECT_TRUE(window->lblRecorderStatus->text().startsWith("Recorder Status: Frame number:"));
   if (!stopped) window->btnStopClick();
-  if (!reported) GTEST_SKIP() << "the engine does not report progress yet";
   EXPECT_TRUE(stopped);
   const TProbedFile probe = ProbeFile(window->LastOutputFile());
   ASSERT_TRUE(probe.Find(AVMEDIA_TYPE_VIDEO));
