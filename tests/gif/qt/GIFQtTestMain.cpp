@@ -1,44 +1,18 @@
-// The Qt-side suites run in a Qt application on a private X server (xcb),
-// so that the clipboard is the X server's: a private runtime folder, Xvfb,
-// then the application and the codec's registration.
-#include <gtest/gtest.h>
+// The Qt-side suites run in a Qt application on a private X server, so that
+// the clipboard is the X server's, with the codec registered.
+#include "GIFQtRegistration.h"
+#include "QtSuiteMain.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <iostream>
-#include <string>
+#include <gtest/gtest.h>
 
 #include <QGuiApplication>
 
-#include "GIFQtRegistration.h"
-#include "XvfbServer.h"
-
 int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i)
-    if (std::strstr(argv[i], "--gtest_list_tests")) return RUN_ALL_TESTS();
-
-  std::string runtime = (std::filesystem::temp_directory_path() / "vexmora-gifqt-XXXXXX").string();
-  if (!mkdtemp(runtime.data())) {
-    std::cerr << "cannot make a runtime folder\n";
-    return 1;
-  }
-  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-  std::string error;
-  if (!ProgramXvfb(error)) {
-    std::cerr << "no X server: " << error << "\n";
-    return 1;
-  }
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  int result = 0;
-  {
+  return RunQtSuite(argc, argv, "gifqt", [&] {
     QGuiApplication application(argc, argv);
     RegisterGIFQt();
-    result = RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
     UnregisterGIFQt();
-  }
-  std::error_code ignored;
-  std::filesystem::remove_all(runtime, ignored);
-  return result;
+    return result;
+  });
 }
