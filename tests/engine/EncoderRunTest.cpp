@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -266,8 +268,13 @@ TEST_F(EncoderRun, ProgressReachesTheMainThreadWithTheTaskIndex) {
   Encoder.AddTasks(2);
   Encoder.StartTask(1);
   WaitForAllDone();
-  EXPECT_EQ(reports,
-            (std::vector<std::pair<int, int>>{{0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1}, {1, 2}}));
+  // A report still queued is replaced by a newer one of its task, so a slow
+  // main thread may miss some; each task's last one always arrives.
+  ASSERT_FALSE(reports.empty());
+  for (size_t i = 1; i < reports.size(); ++i)
+    EXPECT_LT(reports[i - 1], reports[i]) << "in the order of the tasks and their frames";
+  EXPECT_NE(std::find(reports.begin(), reports.end(), std::pair{0, 2}), reports.end());
+  EXPECT_EQ(reports.back(), std::pair(1, 2));
 }
 
 TEST(EncoderLife, DestroyingAWorkingEncoderJoinsItsThreadsAndCancelsItsNotices) {

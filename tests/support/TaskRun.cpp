@@ -7,6 +7,7 @@
 TTaskRun::TTaskRun() {
   Encoder.OnTerminate = [this](TCustomEncoder*, const TTerminateInfo& AInfo) {
     Notices.push_back(AInfo);
+    FEnded = AInfo.TaskIndex == -1;
   };
 }
 
@@ -39,7 +40,7 @@ bool TTaskRun::Add(const std::string& AInput, const std::string& AInputOptions,
 }
 
 bool TTaskRun::WaitForEnd(std::chrono::milliseconds ALimit) {
-  return WaitUntil([this] { return !Notices.empty() && Notices.back().TaskIndex == -1; },
+  return WaitUntil([this] { return FEnded.load(); },
                    TWaitMode::ServiceMainThread, ALimit);
 }
 

@@ -5,6 +5,7 @@
 
 #include "FFEncode.h"
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -28,6 +29,11 @@ public:
   static void Serve(std::chrono::milliseconds ATime);
 
   TFFEncoder Encoder;
+  // Read them after WaitForEnd: with delivery in worker threads the
+  // notices come from another thread, and the end flag orders the two.
   std::vector<TTerminateInfo> Notices;
   std::string Error;
+
+private:
+  std::atomic<bool> FEnded{false}; // the last notice was the all-done one
 };
