@@ -6,6 +6,7 @@
 #include "LogCapture.h"
 #include "MediaFiles.h"
 #include "RecorderStrings.h"
+#include "SanitizedBuild.h"
 #include "TaskRun.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +76,9 @@ TEST_F(ProgressReport, EventsOfARealTimeRun) {
   Record(run);
   const std::string file = Folder.File("progress.mkv");
   Run(run, file);
-  ASSERT_GE(Events.size(), 3u);
+  // A sanitized build on a busy machine can fall so far behind the source's
+  // clock that the run catches up in less than two report intervals.
+  ASSERT_GE(Events.size(), kSanitizedBuild ? 2u : 3u);
   EXPECT_GE(Events[0].At, 400ms) << "the first report only starts the clock";
   EXPECT_EQ(Events[0].Info.FPS, 0) << "no rate in the first second";
   for (size_t i = 0; i + 1 < Events.size(); ++i) {
@@ -89,7 +92,8 @@ TEST_F(ProgressReport, EventsOfARealTimeRun) {
       EXPECT_GE(Events[i].At - Events[i - 1].At, 300ms);
     }
   }
-  EXPECT_GT(Events[Events.size() - 2].Info.FrameNumber, Events[0].Info.FrameNumber);
+  if (Events.size() >= 3)
+    EXPECT_GT(Events[Events.size() - 2].Info.FrameNumber, Events[0].Info.FrameNumber);
   const TProgressInfo& last = Events.back().Info;
   EXPECT_EQ(last.JoinIndex, -1);
   EXPECT_EQ(last.FrameNumber, kFrames);
@@ -182,7 +186,9 @@ TEST_F(ProgressReport, ASlowHandlerDoesNotHoldUpTheLoop) {
     framesDuringFirstCall = hooked.load() - before;
   };
   Run(run, Folder.File("slow.mkv"), "", &record);
-  EXPECT_GE(framesDuringFirstCall, kRate / 2) << "the loop went on while the handler ran";
+  // A loop held up by the handler passes no frame or one; a loaded sanitized
+  // build may pass fewer than the source's rate.
+  EXPECT_GE(framesDuringFirstCall, 3) << "the loop went on while the handler ran";
   EXPECT_EQ(Events.back().Info.JoinIndex, -1) << "the last report still arrives, last";
   EXPECT_EQ(Events.back().Info.FrameNumber, kFrames);
 }
