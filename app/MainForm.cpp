@@ -88,6 +88,7 @@ void TfrmMain::FormCreate() {
   OpenDialog1->setOption(QFileDialog::ReadOnly, false);
 
   ConnectStoreHandlers();
+  CreateDialogs();
   connect(btnStart, &QPushButton::clicked, this, [this] { btnStartClick(); });
   connect(btnPause, &QPushButton::clicked, this, [this] { btnPauseClick(); });
   connect(btnResume, &QPushButton::clicked, this, [this] { btnResumeClick(); });
@@ -140,6 +141,7 @@ void TfrmMain::showEvent(QShowEvent* AEvent) {
 
 void TfrmMain::FormShow() {
   TIniFile ini = Ini();
+  BuildLanguageMenu();
   PageControl1->setCurrentWidget(TabSheet1);
   cmbPreset->clear();
   cmbPreset->addItems({"Customize", "Full Screen", "Center"});

@@ -31,6 +31,17 @@ class TGlobalHotkeys;
 class TKeyboardHook;
 class TMouseHook;
 class TNativeEvents;
+// MainFormDialogs.cpp: the region commands and the dialogs.
+class QMenu;
+class TfmDirectory;
+class TfrmAddImageOptions;
+class TfrmAddTextOptions;
+class TfrmAddTimestampOptions;
+class TRegionSelection;
+struct TMainDialogs;
+struct TMainDialogsDeleter {
+  void operator()(TMainDialogs* ADialogs) const;
+};
 
 class TfrmMain : public QWidget {
   Q_OBJECT
@@ -159,4 +170,34 @@ private:
   std::unique_ptr<TGlobalHotkeys> FHotkeys;
   std::unique_ptr<TMouseHook> FMouseHook;
   std::unique_ptr<TKeyboardHook> FKeyboardHook;
+
+  // MainFormDialogs.cpp: the region commands, the option dialogs, the folder
+  // dialog and the Language menu.
+public:
+  void btnBrowseClick();
+  // "Show Region", and the region edits' exit handlers.
+  void btnShowClick();
+  void btnCloseClick();
+  void btnDesktopClick();
+  void btnSelectClick();
+  void btnAddTextOptionsClick();
+  void btnAddTimeStampClick();
+  void btnAddWatermarkOptionsClick();
+  // Applies the language file ALanguage to this window and the option dialogs.
+  void LangueMenuItemClick(const QString& ALanguage);
+  TRegionSelection* RegionSelection() const;
+
+  QPushButton *btnAddTextOptions{}, *btnAddTimeStamp{}, *btnAddWatermarkOptions{};
+  QMenu *mniLanguage{}, *mniHelpMenu{};
+  QLabel *lblRegion{}, *lblSize{}, *lblPreset{}, *lblFormat{}, *lblFrameRate{}, *lblQuality{},
+      *lblOutput{};
+  TfmDirectory* fmDirectory{};
+  TfrmAddTextOptions* frmAddTextOptions{};
+  TfrmAddTimestampOptions* frmAddTimestampOptions{};
+  TfrmAddImageOptions* frmAddImageOptions{};
+
+private:
+  void CreateDialogs();
+  void BuildLanguageMenu();
+  std::unique_ptr<TMainDialogs, TMainDialogsDeleter> FDialogs;
 };

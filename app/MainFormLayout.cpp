@@ -45,6 +45,12 @@ void TfrmMain::CreateControls() {
   mniHelp = help->addAction("Help");
   mniHelp->setObjectName("mniHelp");
   root->setMenuBar(MainMenu1);
+  // The Language menu (filled when the window is first shown), before Help.
+  mniHelpMenu = help;
+  mniHelpMenu->setObjectName("mniHelpMenu");
+  mniLanguage = new QMenu("&Language", MainMenu1);
+  mniLanguage->setObjectName("mniLanguage");
+  MainMenu1->insertMenu(help->menuAction(), mniLanguage);
 
   // Always visible: the four recording buttons, the arrow and the status.
   auto* bar = new QHBoxLayout;
@@ -81,16 +87,11 @@ void TfrmMain::CreateControls() {
   edtTop = Make<QLineEdit>(TabSheet1, "edtTop");
   edtW = Make<QLineEdit>(TabSheet1, "edtW");
   edtH = Make<QLineEdit>(TabSheet1, "edtH");
-  // Region selection and its frame are a dialog of their own, not yet here;
-  // the buttons exist so that the recording state switches them already.
   btnSelect = Make<QPushButton>(TabSheet1, "btnSelect", "Select");
   btnDesktop = Make<QPushButton>(TabSheet1, "btnDesktop", "Desktop");
-  btnShow = Make<QPushButton>(TabSheet1, "btnShow", "Show");
-  btnClose = Make<QPushButton>(TabSheet1, "btnClose", "Close");
+  btnShow = Make<QPushButton>(TabSheet1, "btnShow", "Show Region");
+  btnClose = Make<QPushButton>(TabSheet1, "btnClose", "Close Region");
   btnBrowse = Make<QPushButton>(TabSheet1, "btnBrowse", "Browse");
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{btnSelect, btnDesktop, btnShow, btnClose, btnBrowse})
-    w->hide();
   cmbPreset = Make<QComboBox>(TabSheet1, "cmbPreset");
   cmbFormat = Make<QComboBox>(TabSheet1, "cmbFormat");
   cmbFrameRate = Make<QComboBox>(TabSheet1, "cmbFrameRate");
@@ -102,27 +103,42 @@ void TfrmMain::CreateControls() {
   edtDir = Make<QLineEdit>(TabSheet1, "edtDir");
   btnOpen = Make<QPushButton>(TabSheet1, "btnOpen", "Open");
   int row = 0;
-  settings->addWidget(new QLabel("Left, top:", TabSheet1), row, 0);
+  settings->addWidget(lblRegion = Make<QLabel>(TabSheet1, "lblRegion", "Left, top:"), row, 0);
   settings->addWidget(edtLeft, row, 1);
   settings->addWidget(edtTop, row, 2);
-  settings->addWidget(new QLabel("Size:", TabSheet1), row, 3);
+  settings->addWidget(lblSize = Make<QLabel>(TabSheet1, "lblSize", "Size:"), row, 3);
   settings->addWidget(edtW, row, 4);
   settings->addWidget(edtH, row++, 5);
-  settings->addWidget(new QLabel("Preset:", TabSheet1), row, 0);
+  settings->addWidget(lblPreset = Make<QLabel>(TabSheet1, "lblPreset", "Preset:"), row, 0);
   settings->addWidget(cmbPreset, row, 1, 1, 2);
-  settings->addWidget(new QLabel("Format:", TabSheet1), row, 3);
+  settings->addWidget(lblFormat = Make<QLabel>(TabSheet1, "lblFormat", "Format:"), row, 3);
   settings->addWidget(cmbFormat, row++, 4, 1, 2);
-  settings->addWidget(new QLabel("Rate:", TabSheet1), row, 0);
+  settings->addWidget(lblFrameRate = Make<QLabel>(TabSheet1, "lblFrameRate", "Rate:"), row, 0);
   settings->addWidget(cmbFrameRate, row, 1, 1, 2);
-  settings->addWidget(new QLabel("Quality:", TabSheet1), row, 3);
+  settings->addWidget(lblQuality = Make<QLabel>(TabSheet1, "lblQuality", "Quality:"), row, 3);
   settings->addWidget(cmbQuality, row++, 4, 1, 2);
   settings->addWidget(chk_audio, row, 0, 1, 2);
   settings->addWidget(cmbSampleRate, row, 2);
   settings->addWidget(rdoStereo, row, 3);
   settings->addWidget(rdoMono, row++, 4);
-  settings->addWidget(new QLabel("Output:", TabSheet1), row, 0);
-  settings->addWidget(edtDir, row, 1, 1, 4);
-  settings->addWidget(btnOpen, row++, 5);
+  settings->addWidget(lblOutput = Make<QLabel>(TabSheet1, "lblOutput", "Output:"), row, 0);
+  auto* output = new QHBoxLayout;
+  output->addWidget(edtDir, 1);
+  output->addWidget(btnBrowse);
+  output->addWidget(btnOpen);
+  settings->addLayout(output, row++, 1, 1, 5);
+  // The region commands and Browse. The preset list and its label stay
+  // hidden: the region is typed, taken full screen or picked.
+  btnSelect->setToolTip("select region");
+  btnDesktop->setToolTip("select full screen");
+  cmbPreset->hide();
+  lblPreset->hide();
+  for (QLineEdit* e : {edtLeft, edtTop, edtW, edtH})
+    e->setMaximumWidth(64);
+  auto* region = new QHBoxLayout;
+  for (QPushButton* b : {btnSelect, btnDesktop, btnShow, btnClose})
+    region->addWidget(b);
+  settings->addLayout(region, row++, 0, 1, 6);
   PageControl1->addTab(TabSheet1, "Settings");
 
   // "Capture Settings".
@@ -142,7 +158,7 @@ void TfrmMain::CreateControls() {
   capture->addWidget(edtLength, 3, 1);
   PageControl1->addTab(kivtempTabSheet2, "Capture Settings");
 
-  // "Watermark". The text, timestamp and picture option dialogs come later.
+  // "Watermark".
   kivtempTabSheet3 = Make<QWidget>(PageControl1, "kivtempTabSheet3");
   auto* mark = new QGridLayout(kivtempTabSheet3);
   chkAddText = Make<QCheckBox>(kivtempTabSheet3, "chkAddText", "Add text");
@@ -159,6 +175,14 @@ void TfrmMain::CreateControls() {
   mark->addWidget(chkAddWatermark, 2, 0);
   mark->addWidget(edtIamgepath, 2, 1);
   mark->addWidget(btnImagePath, 2, 2);
+  // The option dialogs of the three overlays, beside their check boxes.
+  btnAddTextOptions = Make<QPushButton>(kivtempTabSheet3, "btnAddTextOptions", "Options");
+  btnAddTimeStamp = Make<QPushButton>(kivtempTabSheet3, "btnAddTimeStamp", "Options");
+  btnAddWatermarkOptions = Make<QPushButton>(kivtempTabSheet3, "btnAddWatermarkOptions", "Options");
+  mark->addWidget(btnAddTextOptions, 0, 3);
+  mark->addWidget(btnAddTimeStamp, 1, 3);
+  mark->addWidget(btnAddWatermarkOptions, 2, 3);
+  btnImagePath->setFixedWidth(28);
   PageControl1->addTab(kivtempTabSheet3, "Watermark");
 
   // "About": name, version, links.

@@ -128,9 +128,9 @@ void TfrmMain::ConnectStoreHandlers() {
   storeCheck(chkHide, "chkHide", {});
   storeCheck(chkDelay, "chkDelay", {edtDelay});
   storeCheck(chkLength, "chkLength", {edtLength});
-  storeCheck(chkAddText, "chkAddText", {edtAddText});
-  storeCheck(chkAddTimestamp, "chkAddTimestamp", {edtTimestamp});
-  storeCheck(chkAddWatermark, "chkAddWatermark", {btnImagePath});
+  storeCheck(chkAddText, "chkAddText", {edtAddText, btnAddTextOptions});
+  storeCheck(chkAddTimestamp, "chkAddTimestamp", {btnAddTimeStamp, edtTimestamp});
+  storeCheck(chkAddWatermark, "chkAddWatermark", {btnImagePath, btnAddWatermarkOptions});
 
   connect(PageControl1, &QTabWidget::currentChanged, this, [this](int AIndex) {
     QWidget* page = PageControl1->widget(AIndex);
@@ -178,5 +178,8 @@ void TfrmMain::kivtempTabSheet3Show() {
   chkAddWatermark->setChecked(ini.ReadBool("settings", "chkAddWatermark", false));
   edtIamgepath->setText(QString::fromStdString(ini.ReadString("imageoptions", "path", "")));
   edtAddText->setEnabled(chkAddText->isChecked());
+  btnAddTextOptions->setEnabled(chkAddText->isChecked());
+  btnAddTimeStamp->setEnabled(chkAddTimestamp->isChecked());
   btnImagePath->setEnabled(chkAddWatermark->isChecked());
+  btnAddWatermarkOptions->setEnabled(chkAddWatermark->isChecked());
 }

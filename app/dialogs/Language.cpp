@@ -30,6 +30,17 @@ QTabWidget* TabOf(QWidget* AWidget) {
   return tabs && tabs->indexOf(AWidget) >= 0 ? tabs : nullptr;
 }
 
+// Whether AObject belongs to AForm itself rather than to another window
+// (a dialog) that AForm parents: each form has its own translations.
+bool OwnedBy(QObject* AObject, QWidget* AForm) {
+  for (QObject* at = AObject; at && at != AForm; at = at->parent()) {
+    auto* widget = qobject_cast<QWidget*>(at);
+    // Menus are windows of their own too, but they are the form's.
+    if (widget && widget->isWindow() && !qobject_cast<QMenu*>(widget)) return false;
+  }
+  return true;
+}
+
 void Apply(QObject* AObject, const TLanguageFile& AFile) {
   const QString name = AObject->objectName();
   if (name.isEmpty()) return;
@@ -103,7 +114,7 @@ void ApplyLanguage(QWidget* AForm, const QString& AName, const QString& AFolder)
 
 void ApplyLanguageFile(QWidget* AForm, const TLanguageFile& AFile) {
   for (QObject* object : AForm->findChildren<QObject*>())
-    Apply(object, AFile);
+    if (OwnedBy(object, AForm)) Apply(object, AFile);
 }
 
 void FillLanguageMenu(QMenu* AMenu, const QStringList& ANames,

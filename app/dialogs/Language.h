@@ -33,7 +33,8 @@ void ApplyLanguage(QWidget* AForm, const QString& AName, const QString& AFolder 
 // boxes and tab pages take their caption from "<name>.Caption"; labels,
 // check boxes and radio buttons also take it as their hint, push buttons
 // take their hint from "<name>.Hint". Missing keys leave the texts; other
-// controls are left alone.
+// controls are left alone, and so are the controls of other windows
+// (dialogs) that AForm parents.
 void ApplyLanguageFile(QWidget* AForm, const TLanguageFile& AFile);
 
 // Adds an entry to AMenu for each of ANames that is a known language, with

@@ -1,49 +1,15 @@
 // The overlay option dialogs (see OverlayOptionsDialog.h).
 #include "OverlayOptionsDialog.h"
 
+#include "ColorText.h"
+
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include <cstdio>
-#include <strings.h>
-
 namespace {
-
-// Colours in the settings file are the class library's text form of a
-// 0x00BBGGRR value: a colour name (matched without regard to case, so
-// "ClBlack" is black) or "$" and eight hexadecimal digits.
-struct TColorName {
-  uint32_t Color;
-  const char* Name;
-};
-// In the order the names are looked up.
-constexpr TColorName kColorNames[] = {
-    {0x000000, "clBlack"}, {0x000080, "clMaroon"},     {0x008000, "clGreen"},
-    {0x008080, "clOlive"}, {0x800000, "clNavy"},       {0x800080, "clPurple"},
-    {0x808000, "clTeal"},  {0x808080, "clGray"},       {0xC0C0C0, "clSilver"},
-    {0x0000FF, "clRed"},   {0x00FF00, "clLime"},       {0x00FFFF, "clYellow"},
-    {0xFF0000, "clBlue"},  {0xFF00FF, "clFuchsia"},    {0xFFFF00, "clAqua"},
-    {0xFFFFFF, "clWhite"}, {0xC0DCC0, "clMoneyGreen"}, {0xF0CAA6, "clSkyBlue"},
-    {0xF0FBFF, "clCream"}, {0xA4A0A0, "clMedGray"},
-};
-
-std::string ColorText(uint32_t AColor) {
-  for (const auto& entry : kColorNames)
-    if (entry.Color == AColor) return entry.Name;
-  char text[16];
-  std::snprintf(text, sizeof text, "$%08X", AColor);
-  return text;
-}
-
-uint32_t ColorOfText(const std::string& AText) {
-  for (const auto& entry : kColorNames)
-    if (strcasecmp(entry.Name, AText.c_str()) == 0) return entry.Color;
-  int value = 0;
-  return TSettingsStore::ParseInteger(AText, value) ? static_cast<uint32_t>(value) : 0;
-}
 
 // The nine positions, row by row, marked by where they put the overlay.
 constexpr const char* kPositionMarks[9] = {"\u2196", "\u2191", "\u2197", "\u2190", "\u25CF",
@@ -204,7 +170,8 @@ void TOverlayOptionsDialog::btnFontDialogClick() {
 }
 
 void TOverlayOptionsDialog::ColorClick(const char* AKey) {
-  const uint32_t stored = ColorOfText(FSettings.ReadString(FKind.Section, AKey, "ClBlack"));
+  const uint32_t stored = static_cast<uint32_t>(
+      StringToColorDef(FSettings.ReadString(FKind.Section, AKey, "ClBlack"), 0));
   // Colour values are 0x00BBGGRR.
   const QColor initial(stored & 0xff, (stored >> 8) & 0xff, (stored >> 16) & 0xff);
   QColorDialog dialog(initial, this);
@@ -215,7 +182,7 @@ void TOverlayOptionsDialog::ColorClick(const char* AKey) {
   const uint32_t value = static_cast<uint32_t>(chosen.red()) |
                          static_cast<uint32_t>(chosen.green()) << 8 |
                          static_cast<uint32_t>(chosen.blue()) << 16;
-  FSettings.WriteString(FKind.Section, AKey, ColorText(value));
+  FSettings.WriteString(FKind.Section, AKey, ColorToString(static_cast<int32_t>(value)));
 }
 
 void TOverlayOptionsDialog::chkBkColorClick() {

@@ -1,7 +1,7 @@
 // The region commands (see RegionSelection.h).
 #include "RegionSelection.h"
 
-#include "SettingsStore.h"
+#include "IniFile.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -15,7 +15,7 @@ void TRegionSelection::btnShowClick() {
   QLineEdit* edits[4] = {FEdits.Left, FEdits.Top, FEdits.Width, FEdits.Height};
   for (int i = 0; i < 4; ++i) {
     const QString text = edits[i] ? edits[i]->text() : QString();
-    if (!TSettingsStore::ParseInteger(text.toStdString(), values[i])) {
+    if (!TryStrToInt(text.toStdString(), values[i])) {
       QMessageBox::warning(FOwner, QStringLiteral("Warning"),
                            QStringLiteral("'%1' is not a valid integer value").arg(text));
       return;

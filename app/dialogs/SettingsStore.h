@@ -13,15 +13,11 @@ public:
   virtual void WriteString(const std::string& ASection, const std::string& AKey,
                            const std::string& AValue) = 0;
 
-  // Typed values as profile files hold them: integers in decimal or with a
-  // "$" or "0x" hexadecimal prefix (anything else reads as the default),
-  // Booleans as "1" and "0" (any integer but 0 reads as true).
+  // Typed values as the settings file holds them (integers read by
+  // TryStrToInt, anything else reads as the default; Booleans as "1" and
+  // "0", any integer but 0 reads as true).
   int ReadInteger(const std::string& ASection, const std::string& AKey, int ADefault);
   void WriteInteger(const std::string& ASection, const std::string& AKey, int AValue);
   bool ReadBool(const std::string& ASection, const std::string& AKey, bool ADefault);
   void WriteBool(const std::string& ASection, const std::string& AKey, bool AValue);
-
-  // Integer text as profile files hold it (decimal, "$" or "0x"
-  // hexadecimal, an optional sign); false for anything else.
-  static bool ParseInteger(const std::string& AText, int& AValue);
 };

@@ -1,6 +1,7 @@
 // The overlay option dialogs: what each action stores, dialogs dismissed
 // without a choice, stored positions outside the grid, and where the
-// dialogs appear.
+// dialogs appear; the dialogs' store reads numbers as the settings file does.
+#include "IniFile.h"
 #include "OverlayOptionsDialog.h"
 #include "QtDesk.h"
 
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -256,6 +258,30 @@ TEST(TFontOptionsTest, TheTimestampDialogLoadsItsFontWhenShown) {
   EXPECT_EQ(timestamp.DialogFont().family(), "DejaVu Sans Mono");
   EXPECT_EQ(timestamp.DialogFont().pointSize(), 18);
   EXPECT_EQ(text.DialogFont().family(), "Tahoma");
+}
+
+// The dialogs read their numbers (positions, sizes, Booleans) through the
+// store, the recording reads the same keys through the settings file: both
+// must take a stored text for the same number, or for none.
+TEST(TSettingsStoreTest, ReadsNumbersAsTheSettingsFileDoes) {
+  char pattern[] = "/tmp/vexmora-store-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string iniName = std::string(pattern) + "/vexmora.ini";
+  TIniFile ini(iniName);
+  TMemorySettings store;
+  const char* texts[] = {"7",         " 7 ",  "-3",         "+4",         "$1F",         "0x1f",
+                         "$FFFFFFFF", "-$10", "-$FFFFFFFF", "2147483648", "-2147483648", "",
+                         "7x",        "0x",   "$",          "1 2",        "\"7\""};
+  for (const char* text : texts) {
+    SCOPED_TRACE(std::string("stored \"") + text + "\"");
+    ini.WriteString("fontoptions", "position", text);
+    store.WriteString("fontoptions", "position", ini.ReadString("fontoptions", "position", ""));
+    EXPECT_EQ(store.ReadInteger("fontoptions", "position", -99),
+              ini.ReadInteger("fontoptions", "position", -99));
+    EXPECT_EQ(store.ReadBool("fontoptions", "position", true),
+              ini.ReadBool("fontoptions", "position", true));
+  }
+  std::filesystem::remove_all(pattern);
 }
 
 } // namespace
