@@ -12,6 +12,8 @@
 #include "SkinMenu.h"
 #include "ThemeManager.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTabWidget>
@@ -133,6 +135,12 @@ TEST_F(MainWindowSkin, EveryStyleFitsTheControlsInTheFrameCollapsedAndExpanded) 
       EXPECT_TRUE(inside.contains(InWindow(control)))
           << control->objectName().toStdString() << " at " << InWindow(control).x() << ","
           << InWindow(control).y() << " " << control->width() << "x" << control->height();
+    // The row of buttons side by side, none over the next.
+    const QWidget* row[] = {window->btnStart, window->btnPause, window->btnResume, window->btnStop,
+                            window->arrbtnSetings};
+    for (size_t i = 1; i < std::size(row); ++i)
+      EXPECT_LT(InWindow(row[i - 1]).right(), InWindow(row[i]).left())
+          << row[i]->objectName().toStdString();
     EXPECT_FALSE(window->PageControl1->isVisible());
 
     // The picture buttons draw their own pictures whatever the style: the
@@ -159,6 +167,33 @@ TEST_F(MainWindowSkin, EveryStyleFitsTheControlsInTheFrameCollapsedAndExpanded) 
   window->kivThemeManager1->SetUIStyle(TkivUIStyle::FromThemeFile);
   EXPECT_EQ(window->mask(), QRegion(window->rect()));
   Close(window);
+}
+
+// The frame's close button, pressed with the pointer, asks the close question.
+TEST_F(MainWindowSkin, TheTitleBarsCloseButtonAsksBeforeTheWindowCloses) {
+  auto window = Open();
+  TkivTitleBar* bar = window->kivForm1->TitleBar();
+  const std::vector<QRect> rects = bar->ButtonRects();
+  QRect close;
+  for (int i = 0; i < bar->ButtonCount(); ++i)
+    if (bar->Button(i).ButtonType() == TkivTitleBarBtnType::kivClose) close = rects.at(i);
+  ASSERT_FALSE(close.isEmpty());
+  const QPoint at = bar->mapToGlobal(close.center());
+  auto press = [&] {
+    return Xdotool({"mousemove", std::to_string(at.x()), std::to_string(at.y())}) &&
+           WaitFor([&] { return QCursor::pos() == at; }, 5s) && Xdotool({"click", "1"});
+  };
+  window->SetAutoAnswer(QMessageBox::No);
+  ASSERT_TRUE(press());
+  EXPECT_TRUE(WaitFor([&] { return window->LastWarning() == "Do you really want to exit?"; }, 3s));
+  EXPECT_TRUE(window->isVisible());
+  window->SetAutoAnswer(QMessageBox::Yes);
+  // A second press soon after the first would be a double click.
+  Serve(std::chrono::milliseconds(QApplication::doubleClickInterval() + 100));
+  ASSERT_TRUE(press());
+  EXPECT_TRUE(WaitFor([&] { return !window->isVisible(); }, 3s));
+  EXPECT_EQ(GlobalObject(), nullptr);
+  window.reset();
 }
 
 // WinXP rounds the window's top corners; DeepBlue keeps the whole rectangle.
