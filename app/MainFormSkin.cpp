@@ -40,7 +40,8 @@ void TfrmMain::CreateSkin() {
   kivForm1 = new TkivForm(this);
   kivForm1->setObjectName("kivForm1");
   // The controls and their layout move onto a panel that the frame places
-  // under its title bar and menu bar.
+  // under its title bar and menu bar: a layout set on another widget leaves
+  // the window and takes its widgets along.
   auto* client = new QWidget;
   client->setObjectName("kivFormPanel");
   client->setLayout(layout());
