@@ -3,9 +3,12 @@
 // arrow, the output folder, the picture path, the About page and the links.
 #include "MainForm.h"
 
+#include "ArrowButton.h"
+#include "FormFrame.h"
 #include "GlobalHotkeys.h"
 #include "GlobalObject.h"
 #include "HookClients.h"
+#include "ImageButton.h"
 #include "NativeEvents.h"
 #include "OutputFileName.h"
 
@@ -56,6 +59,7 @@ TfrmMain::TfrmMain(const std::string& AProgramFolder, const std::string& AIniFil
                    QWidget* AParent)
     : QWidget(AParent), FHookFolder(AProgramFolder), FIniFileName(AIniFileName) {
   CreateControls();
+  CreateSkin();
   FormCreate();
 }
 
@@ -66,6 +70,7 @@ TfrmMain::~TfrmMain() {
   FFEncoder.OnProgress = nullptr;
   FFEncoder.OnTerminate = nullptr;
   FFEncoder.Stop(true);
+  DestroySkin();
 }
 
 TIniFile TfrmMain::Ini() const {
@@ -89,11 +94,11 @@ void TfrmMain::FormCreate() {
 
   ConnectStoreHandlers();
   CreateDialogs();
-  connect(btnStart, &QPushButton::clicked, this, [this] { btnStartClick(); });
-  connect(btnPause, &QPushButton::clicked, this, [this] { btnPauseClick(); });
-  connect(btnResume, &QPushButton::clicked, this, [this] { btnResumeClick(); });
-  connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
-  connect(arrbtnSetings, &QPushButton::clicked, this, [this] { arrbtnSetingsClick(); });
+  btnStart->OnClick = [this](QObject*) { btnStartClick(); };
+  btnPause->OnClick = [this](QObject*) { btnPauseClick(); };
+  btnResume->OnClick = [this](QObject*) { btnResumeClick(); };
+  btnStop->OnClick = [this](QObject*) { btnStopClick(); };
+  arrbtnSetings->OnClick = [this](QObject*) { arrbtnSetingsClick(); };
   connect(btnOpen, &QPushButton::clicked, this, [this] { btnOpenClick(); });
   connect(btnImagePath, &QPushButton::clicked, this, [this] { btnImagePathClick(); });
   connect(img1, &QLabel::linkActivated, this, [this] { OpenLink(kHomePage); });
@@ -101,9 +106,9 @@ void TfrmMain::FormCreate() {
   connect(mniHelp, &QAction::triggered, this, [this] {
     if (GlobalObject()) OpenLink(QString::fromStdString(GlobalObject()->HelpURL()));
   });
-  for (QPushButton* b : {imgbtnreddit, imgbtnstumbleupon, imgbtndigg, imgbtndelicious, imgbtntw,
-                         imgbtngoogle, imgbtnfc})
-    connect(b, &QPushButton::clicked, this, [this, b] { ShareClick(b->objectName()); });
+  for (TkivImageButton* b : {imgbtnreddit, imgbtnstumbleupon, imgbtndigg, imgbtndelicious, imgbtntw,
+                             imgbtngoogle, imgbtnfc})
+    b->OnClick = [this, b](QObject*) { ShareClick(b->objectName()); };
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   Timer1->start();
 
@@ -201,12 +206,13 @@ void TfrmMain::FormShow() {
   (stereo ? rdoStereo : rdoMono)->setChecked(true);
 
   FArrowDown = true;
-  arrbtnSetings->setText(QString::fromUtf8("\u25BC"));
+  arrbtnSetings->SetArrow(TkivArrowButtonType::kivDown);
   PageControl1->hide();
   setFixedSize(433, 122);
 
   RegisterHotkeys();
-  setWindowTitle(QString::fromStdString(GlobalObject()->AppName() + GlobalObject()->Version()));
+  kivForm1->SetCaption(
+      QString::fromStdString(GlobalObject()->AppName() + GlobalObject()->Version()));
 }
 
 void TfrmMain::RegisterHotkeys() {
@@ -234,14 +240,14 @@ bool TfrmMain::HotkeyRegistered(int ARow) const {
 }
 
 void TfrmMain::HotKey(uint32_t AId) {
-  QPushButton* buttons[4] = {btnStart, btnPause, btnResume, btnStop};
+  TkivImageButton* buttons[4] = {btnStart, btnPause, btnResume, btnStop};
   for (int row = 0; row < 4; ++row) {
     if (!FHotkeyAtoms[row] || FHotkeyAtoms[row] != AId) continue;
     // The Stop key also cancels a countdown, whose Stop button is still off.
     if (row == 3 && FCountingDown)
       btnStopClick();
     else if (buttons[row]->isEnabled())
-      buttons[row]->click();
+      buttons[row]->Click();
     else
       QApplication::beep();
   }
@@ -256,7 +262,7 @@ void TfrmMain::KeyboardHookKey(int AKey) {
 
 void TfrmMain::arrbtnSetingsClick() {
   FArrowDown = !FArrowDown;
-  arrbtnSetings->setText(QString::fromUtf8(FArrowDown ? "\u25BC" : "\u25B2"));
+  arrbtnSetings->SetArrow(FArrowDown ? TkivArrowButtonType::kivDown : TkivArrowButtonType::kivUp);
   PageControl1->setVisible(!FArrowDown);
   setFixedSize(433, FArrowDown ? 122 : 390);
 }

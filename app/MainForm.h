@@ -22,7 +22,6 @@ class QComboBox;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
-class QMenuBar;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -42,6 +41,13 @@ struct TMainDialogs;
 struct TMainDialogsDeleter {
   void operator()(TMainDialogs* ADialogs) const;
 };
+class TkivArrowButton;
+class TkivForm;
+class TkivImageButton;
+class TkivMainMenu;
+class TkivSkinForm;
+class TkivThemeComponent;
+class TkivThemeManager;
 
 class TfrmMain : public QWidget {
   Q_OBJECT
@@ -94,6 +100,9 @@ protected:
 private:
   // MainFormLayout.cpp: the controls and their places.
   void CreateControls();
+  // MainFormSkin.cpp: the skinned frame, its theme and the buttons' pictures.
+  void CreateSkin();
+  void DestroySkin();
   // MainForm.cpp: the lifecycle.
   void FormCreate();
   void FormShow();
@@ -124,9 +133,11 @@ private:
 
 public:
   // The controls (component names as in the window's description).
-  QPushButton *btnStart{}, *btnPause{}, *btnResume{}, *btnStop{}, *btnSelect{}, *btnDesktop{};
+  TkivImageButton *btnStart{}, *btnPause{}, *btnResume{}, *btnStop{};
+  TkivImageButton *btnSelect{}, *btnDesktop{};
   QPushButton *btnDefault{}, *btnExit{}, *btnShow{}, *btnClose{}, *btnBrowse{}, *btnOpen{};
-  QPushButton *arrbtnSetings{}, *btnImagePath{};
+  TkivArrowButton* arrbtnSetings{};
+  QPushButton* btnImagePath{};
   QLineEdit *edtLeft{}, *edtTop{}, *edtW{}, *edtH{}, *edtDir{};
   QComboBox *cmbPreset{}, *cmbFormat{}, *cmbFrameRate{}, *cmbQuality{}, *cmbSampleRate{},
       *cmbBitRate{};
@@ -138,14 +149,21 @@ public:
   QCheckBox *chkAddText{}, *chkAddTimestamp{}, *chkAddWatermark{};
   QLineEdit *edtAddText{}, *edtTimestamp{}, *edtIamgepath{};
   QLabel *lblAppNameVer{}, *img1{};
-  QPushButton *imgbtnreddit{}, *imgbtnstumbleupon{}, *imgbtndigg{}, *imgbtndelicious{}, *imgbtntw{},
-      *imgbtngoogle{}, *imgbtnfc{};
+  TkivImageButton *imgbtnreddit{}, *imgbtnstumbleupon{}, *imgbtndigg{}, *imgbtndelicious{},
+      *imgbtntw{}, *imgbtngoogle{}, *imgbtnfc{};
   QTabWidget* PageControl1{};
-  QMenuBar* MainMenu1{};
+  TkivMainMenu* MainMenu1{};
   QAction *mniWebSite{}, *mniHelp{};
   QWidget *TabSheet1{}, *kivtempTabSheet2{}, *kivtempTabSheet3{}, *TabSheet4{};
   QTimer* Timer1{};
   QFileDialog* OpenDialog1{};
+  // The skin: the frame with its title and menu bar, the picture-shaped form
+  // (no picture: it shapes nothing), the stored skin and the manager that
+  // hands it and the style to the frame and the arrow.
+  TkivForm* kivForm1{};
+  TkivSkinForm* kivSkinForm1{};
+  TkivThemeComponent* kivBuiltInFileTheme1{};
+  TkivThemeManager* kivThemeManager1{};
 
 private:
   std::string FHookFolder;

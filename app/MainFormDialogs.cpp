@@ -5,6 +5,7 @@
 #include "MainForm.h"
 
 #include "DirectoryDialog.h"
+#include "ImageButton.h"
 #include "IniSettingsStore.h"
 #include "Language.h"
 #include "OverlayOptionsDialog.h"
@@ -55,8 +56,8 @@ void TfrmMain::CreateDialogs() {
   connect(btnBrowse, &QPushButton::clicked, this, [this] { btnBrowseClick(); });
   connect(btnShow, &QPushButton::clicked, this, [this] { btnShowClick(); });
   connect(btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
-  connect(btnDesktop, &QPushButton::clicked, this, [this] { btnDesktopClick(); });
-  connect(btnSelect, &QPushButton::clicked, this, [this] { btnSelectClick(); });
+  btnDesktop->OnClick = [this](QObject*) { btnDesktopClick(); };
+  btnSelect->OnClick = [this](QObject*) { btnSelectClick(); };
   // The edits' exit handlers: leaving an edit for another control of this
   // window. An edit also finishes when the window loses the focus (another
   // program, a message box, closing), which is no exit: it would warn about

@@ -1,6 +1,10 @@
-// The main window's controls and their places: the one spot a skin takes
-// over later. Every control is named after its component.
+// The main window's controls and their places. Every control is named after
+// its component; the skin (MainFormSkin.cpp) dresses them afterwards.
 #include "MainForm.h"
+
+#include "ArrowButton.h"
+#include "ImageButton.h"
+#include "SkinMenu.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -24,6 +27,8 @@ template <typename T> T* Make(QWidget* AParent, const char* AName, const QString
   control->setObjectName(AName);
   if constexpr (std::is_same_v<T, QLineEdit>) {
     control->setText(AText);
+  } else if constexpr (std::is_base_of_v<TkivCustomButton, T>) {
+    control->SetCaption(AText);
   } else if constexpr (!std::is_same_v<T, QComboBox> && !std::is_same_v<T, QWidget>) {
     control->setText(AText);
   }
@@ -37,14 +42,13 @@ void TfrmMain::CreateControls() {
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(6, 6, 6, 6);
   root->setSpacing(4);
-  MainMenu1 = new QMenuBar(this);
+  MainMenu1 = new TkivMainMenu(this);
   MainMenu1->setObjectName("MainMenu1");
   QMenu* help = MainMenu1->addMenu("&Help");
   mniWebSite = help->addAction("HomePage");
   mniWebSite->setObjectName("mniWebSite");
   mniHelp = help->addAction("Help");
   mniHelp->setObjectName("mniHelp");
-  root->setMenuBar(MainMenu1);
   // The Language menu (filled when the window is first shown), before Help.
   mniHelpMenu = help;
   mniHelpMenu->setObjectName("mniHelpMenu");
@@ -54,13 +58,12 @@ void TfrmMain::CreateControls() {
 
   // Always visible: the four recording buttons, the arrow and the status.
   auto* bar = new QHBoxLayout;
-  btnStart = Make<QPushButton>(this, "btnStart", "Start");
-  btnPause = Make<QPushButton>(this, "btnPause", "Pause");
-  btnResume = Make<QPushButton>(this, "btnResume", "Resume");
-  btnStop = Make<QPushButton>(this, "btnStop", "Stop");
-  arrbtnSetings = Make<QPushButton>(this, "arrbtnSetings", QString::fromUtf8("\u25BC"));
-  arrbtnSetings->setFixedWidth(28);
-  for (QPushButton* b : {btnStart, btnPause, btnResume, btnStop})
+  btnStart = Make<TkivImageButton>(this, "btnStart", "Start");
+  btnPause = Make<TkivImageButton>(this, "btnPause", "Pause");
+  btnResume = Make<TkivImageButton>(this, "btnResume", "Resume");
+  btnStop = Make<TkivImageButton>(this, "btnStop", "Stop");
+  arrbtnSetings = Make<TkivArrowButton>(this, "arrbtnSetings");
+  for (TkivImageButton* b : {btnStart, btnPause, btnResume, btnStop})
     bar->addWidget(b);
   bar->addWidget(arrbtnSetings);
   root->addLayout(bar);
@@ -87,8 +90,8 @@ void TfrmMain::CreateControls() {
   edtTop = Make<QLineEdit>(TabSheet1, "edtTop");
   edtW = Make<QLineEdit>(TabSheet1, "edtW");
   edtH = Make<QLineEdit>(TabSheet1, "edtH");
-  btnSelect = Make<QPushButton>(TabSheet1, "btnSelect", "Select");
-  btnDesktop = Make<QPushButton>(TabSheet1, "btnDesktop", "Desktop");
+  btnSelect = Make<TkivImageButton>(TabSheet1, "btnSelect", "Select");
+  btnDesktop = Make<TkivImageButton>(TabSheet1, "btnDesktop", "Desktop");
   btnShow = Make<QPushButton>(TabSheet1, "btnShow", "Show Region");
   btnClose = Make<QPushButton>(TabSheet1, "btnClose", "Close Region");
   btnBrowse = Make<QPushButton>(TabSheet1, "btnBrowse", "Browse");
@@ -136,7 +139,7 @@ void TfrmMain::CreateControls() {
   for (QLineEdit* e : {edtLeft, edtTop, edtW, edtH})
     e->setMaximumWidth(64);
   auto* region = new QHBoxLayout;
-  for (QPushButton* b : {btnSelect, btnDesktop, btnShow, btnClose})
+  for (QWidget* b : std::initializer_list<QWidget*>{btnSelect, btnDesktop, btnShow, btnClose})
     region->addWidget(b);
   settings->addLayout(region, row++, 0, 1, 6);
   PageControl1->addTab(TabSheet1, "Settings");
@@ -192,17 +195,17 @@ void TfrmMain::CreateControls() {
   lblAppNameVer = Make<QLabel>(TabSheet4, "lblAppNameVer");
   about->addWidget(img1, 0, 0);
   about->addWidget(lblAppNameVer, 0, 1, 1, 6);
-  imgbtnreddit = Make<QPushButton>(TabSheet4, "imgbtnreddit", "Reddit");
-  imgbtnstumbleupon = Make<QPushButton>(TabSheet4, "imgbtnstumbleupon", "Stumbleupon");
-  imgbtndigg = Make<QPushButton>(TabSheet4, "imgbtndigg", "Digg");
-  imgbtndelicious = Make<QPushButton>(TabSheet4, "imgbtndelicious", "Delicious");
-  imgbtntw = Make<QPushButton>(TabSheet4, "imgbtntw", "Twitter");
-  imgbtngoogle = Make<QPushButton>(TabSheet4, "imgbtngoogle", "Google");
-  imgbtnfc = Make<QPushButton>(TabSheet4, "imgbtnfc", "Facebook");
+  imgbtnreddit = Make<TkivImageButton>(TabSheet4, "imgbtnreddit", "Reddit");
+  imgbtnstumbleupon = Make<TkivImageButton>(TabSheet4, "imgbtnstumbleupon", "Stumbleupon");
+  imgbtndigg = Make<TkivImageButton>(TabSheet4, "imgbtndigg", "Digg");
+  imgbtndelicious = Make<TkivImageButton>(TabSheet4, "imgbtndelicious", "Delicious");
+  imgbtntw = Make<TkivImageButton>(TabSheet4, "imgbtntw", "Twitter");
+  imgbtngoogle = Make<TkivImageButton>(TabSheet4, "imgbtngoogle", "Google");
+  imgbtnfc = Make<TkivImageButton>(TabSheet4, "imgbtnfc", "Facebook");
   int column = 0;
-  for (QPushButton* b : {imgbtnreddit, imgbtnstumbleupon, imgbtndigg, imgbtndelicious, imgbtntw,
-                         imgbtngoogle, imgbtnfc}) {
-    b->setToolTip(b->text());
+  for (TkivImageButton* b : {imgbtnreddit, imgbtnstumbleupon, imgbtndigg, imgbtndelicious, imgbtntw,
+                             imgbtngoogle, imgbtnfc}) {
+    b->setToolTip(b->Caption());
     about->addWidget(b, 1, column++);
   }
   PageControl1->addTab(TabSheet4, "About");

@@ -6,6 +6,7 @@
 
 #include "GDICapture.h"
 #include "GlobalObject.h"
+#include "ImageButton.h"
 #include "OutputFileName.h"
 
 #include <QApplication>
@@ -56,7 +57,7 @@ void TfrmMain::StartFailed(int ATask, const std::string& AMessage) {
 }
 
 bool TfrmMain::CountDown(int ADelaySeconds) {
-  const QString caption = btnStart->text();
+  const QString caption = btnStart->Caption();
   FCountingDown = true;
   FCountdownCancelled = false;
   const auto deadline = TClock::now() + std::chrono::seconds(ADelaySeconds);
@@ -66,7 +67,7 @@ bool TfrmMain::CountDown(int ADelaySeconds) {
     if (left <= 20 || FCountdownCancelled) break;
     const long long shown = left / 10 * 10;
     btnStart->setEnabled(false);
-    btnStart->setText(QString::number(shown) + "ms");
+    btnStart->SetCaption(QString::number(shown) + "ms");
     lblRecorderStatus->setText("Recorder Status: Delay " + QString::number(shown / 1000) +
                                " seconds");
     // Handles what arrives meanwhile for at most 10 ms.
@@ -74,7 +75,7 @@ bool TfrmMain::CountDown(int ADelaySeconds) {
     QTimer::singleShot(10, &loop, &QEventLoop::quit);
     loop.exec();
   }
-  btnStart->setText(caption);
+  btnStart->SetCaption(caption);
   FCountingDown = false;
   return !FCountdownCancelled;
 }

@@ -96,7 +96,7 @@ private:
 
 } // namespace
 
-std::string ProgramFolder() {
+std::string RunningProgramFolder() {
   std::error_code error;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string() : exe.parent_path().string();
@@ -138,7 +138,7 @@ void TkivFileTheme::SetThemeFile(const std::string& AName) {
     found = AName;
   } else {
     const std::string filePart = std::filesystem::path(AName).filename().string();
-    const std::string besideProgram = ProgramFolder() + "/" + filePart;
+    const std::string besideProgram = RunningProgramFolder() + "/" + filePart;
     if (!filePart.empty() && FileExists(besideProgram)) found = besideProgram;
   }
   if (found.empty()) return;

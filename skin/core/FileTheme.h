@@ -113,4 +113,4 @@ public:
 TkivUIStyle GetFormUIStyle(const TkivHostForm* AForm);
 
 // The folder of the running program.
-std::string ProgramFolder();
+std::string RunningProgramFolder();

@@ -6,7 +6,9 @@
 // the Language menu translating the window (labels included) and the
 // option dialogs but not the folder dialog, with a screenshot in German.
 #include "AppTestSupport.h"
+#include "ArrowButton.h"
 #include "DirectoryDialog.h"
+#include "ImageButton.h"
 #include "IniFile.h"
 #include "MainForm.h"
 #include "OverlayOptionsDialog.h"
@@ -61,7 +63,7 @@ protected:
     Window->SetAutoAnswer(QMessageBox::Yes);
     Window->show();
     ASSERT_TRUE(WaitFor([&] { return Window->isVisible(); }, 5s));
-    Window->arrbtnSetings->click(); // the settings pages
+    Window->arrbtnSetings->Click(); // the settings pages
   }
   void TearDown() override {
     // Closing asks nothing but the close question (answered by the window).
@@ -98,7 +100,7 @@ TEST_F(MainWindowDialogs, TheRegionButtonsFillTheEditsAndShowAndCloseTheFrame) {
   EXPECT_FALSE(Window->lblPreset->isVisible());
 
   const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
-  Window->btnDesktop->click();
+  Window->btnDesktop->Click();
   EXPECT_EQ(Window->edtLeft->text(), "0");
   EXPECT_EQ(Window->edtTop->text(), "0");
   EXPECT_EQ(Window->edtW->text().toInt(), screen.width());
@@ -184,7 +186,7 @@ TEST_F(MainWindowDialogs, AnEditThatIsNotANumberWarnsAndLeavesTheFrame) {
 }
 
 TEST_F(MainWindowDialogs, TheSelectButtonOpensThePickerWhoseOkWritesTheEdits) {
-  Window->btnSelect->click();
+  Window->btnSelect->Click();
   TfrmScreenShots* picker = Window->RegionSelection()->Picker();
   ASSERT_NE(picker, nullptr);
   ASSERT_TRUE(WaitFor([&] { return picker->isVisible(); }, 5s));
@@ -205,7 +207,7 @@ TEST_F(MainWindowDialogs, TheSelectButtonOpensThePickerWhoseOkWritesTheEdits) {
   EXPECT_EQ(Ini.ReadString("settings", "height", ""), "100");
 
   // A second Select makes a new picker; Cancel closes it and writes nothing.
-  Window->btnSelect->click();
+  Window->btnSelect->Click();
   picker = Window->RegionSelection()->Picker();
   ASSERT_TRUE(WaitFor([&] { return picker->isVisible(); }, 5s));
   picker->CancelButton()->click();

@@ -3,8 +3,10 @@
 // heights (with screenshots), the hotkeys (a key another client holds, a
 // disabled button) and the close question.
 #include "AppTestSupport.h"
+#include "ArrowButton.h"
 #include "GlobalHotkeys.h"
 #include "GlobalObject.h"
+#include "ImageButton.h"
 #include "IniFile.h"
 #include "MainForm.h"
 
@@ -241,7 +243,7 @@ TEST_F(MainWindow, ChangingTheContainerFillsItsRatesAndSelectsItsStoredIndexes) 
 
 TEST_F(MainWindow, EditsTakeOnlyDigitsAndADelayOfZeroEmptiesItsEdit) {
   auto window = Open();
-  window->arrbtnSetings->click();
+  window->arrbtnSetings->Click();
   window->edtW->setFocus();
   window->edtW->selectAll();
   QTest::keyClicks(window->edtW, "7a-1 ");
@@ -267,7 +269,7 @@ TEST_F(MainWindow, TheArrowOpensAndClosesTheSettingsAndBothHeightsArePictured) {
   EXPECT_TRUE(window->PageControl1->isVisible());
   Serve(200ms);
   EXPECT_TRUE(window->grab().save(QString::fromStdString(shots + "/vexmora-main-expanded.png")));
-  window->arrbtnSetings->click();
+  window->arrbtnSetings->Click();
   EXPECT_EQ(window->size(), QSize(433, 122));
   window->PageControl1->setCurrentWidget(window->TabSheet4);
   EXPECT_EQ(window->lblAppNameVer->text().toStdString(),
@@ -308,7 +310,10 @@ TEST_F(MainWindow, AHotkeyWhoseButtonIsDisabledDoesNotPressIt) {
   auto window = Open();
   ASSERT_TRUE(window->HotkeyRegistered(1));
   int pauses = 0;
-  QObject::connect(window->btnPause, &QPushButton::clicked, [&] { ++pauses; });
+  window->btnPause->OnClick = [&, pause = window->btnPause->OnClick](QObject* ASender) {
+    ++pauses;
+    pause(ASender);
+  };
   ASSERT_TRUE(PressKey("alt+p"));
   Serve(100ms);
   EXPECT_EQ(pauses, 0);
@@ -320,7 +325,7 @@ TEST_F(MainWindow, LinksAndTheOutputFolderOpenWithTheDesktopsHandler) {
   auto window = Open();
   // The handler is not started under test: the window says what it would open.
   struct {
-    QPushButton* Button;
+    TkivImageButton* Button;
     const char* Start;
   } shares[] = {
       {window->imgbtnreddit,
@@ -331,7 +336,7 @@ TEST_F(MainWindow, LinksAndTheOutputFolderOpenWithTheDesktopsHandler) {
       {window->imgbtntw, "open https://twitter.com/intent/tweet?source=webclient&text=Vexmora%20"},
   };
   for (const auto& share : shares) {
-    share.Button->click();
+    share.Button->Click();
     EXPECT_EQ(window->LastWarning().rfind(share.Start, 0), 0u) << window->LastWarning();
     EXPECT_EQ(window->LastWarning().find(' ', 5), std::string::npos) << "blanks are encoded";
   }

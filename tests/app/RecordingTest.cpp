@@ -5,6 +5,7 @@
 // is read back.
 #include "AlsaTestConfig.h"
 #include "AppTestSupport.h"
+#include "ImageButton.h"
 #include "IniFile.h"
 #include "LibAVForTests.h"
 #include "MainForm.h"
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
-#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -195,8 +195,8 @@ TEST_F(Countdown, ShowsTheMillisecondsAndStartsWhenItEnds) {
   QStringList captions;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (window->CountingDown() && !captions.contains(window->btnStart->text()))
-      captions << window->btnStart->text();
+    if (window->CountingDown() && !captions.contains(window->btnStart->Caption()))
+      captions << window->btnStart->Caption();
   });
   watch.start(15);
   const auto clicked = TClock::now();
@@ -208,7 +208,7 @@ TEST_F(Countdown, ShowsTheMillisecondsAndStartsWhenItEnds) {
     EXPECT_TRUE(c.endsWith("ms")) << c.toStdString();
     EXPECT_LE(c.chopped(2).toInt(), 990);
   }
-  EXPECT_EQ(window->btnStart->text(), "Start");
+  EXPECT_EQ(window->btnStart->Caption(), "Start");
   window->btnStopClick();
   EXPECT_FALSE(window->FFEncoder.Working());
 }
@@ -240,7 +240,7 @@ TEST_F(Countdown, StartIsRefusedAndStopCancelsWithoutARecording) {
   EXPECT_FALSE(prepared.empty());
   EXPECT_FALSE(std::filesystem::exists(prepared)) << "the reserved file is given back";
   EXPECT_TRUE(window->btnStart->isEnabled());
-  EXPECT_EQ(window->btnStart->text(), "Start");
+  EXPECT_EQ(window->btnStart->Caption(), "Start");
 }
 
 TEST_F(Countdown, TheStopHotkeyCancelsIt) {

@@ -92,8 +92,9 @@ TEST_F(ProgressReport, EventsOfARealTimeRun) {
       EXPECT_GE(Events[i].At - Events[i - 1].At, 300ms);
     }
   }
-  if (Events.size() >= 3)
+  if (Events.size() >= 3) {
     EXPECT_GT(Events[Events.size() - 2].Info.FrameNumber, Events[0].Info.FrameNumber);
+  }
   const TProgressInfo& last = Events.back().Info;
   EXPECT_EQ(last.JoinIndex, -1);
   EXPECT_EQ(last.FrameNumber, kFrames);

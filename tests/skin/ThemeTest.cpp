@@ -289,7 +289,7 @@ TEST_F(FileThemeTest, ABareNameIsFoundBesideTheProgram) {
   writer.AddInt("SKIN2_FORMCOLOR", 77);
   const std::string bare =
       "beside-" + std::filesystem::path(FFolder.Path()).filename().string() + ".ksk";
-  const std::string beside = ProgramFolder() + "/" + bare;
+  const std::string beside = RunningProgramFolder() + "/" + bare;
   WriteFileBytes(beside, WriteSkinArchive(writer.Build(), {}));
   TkivFileTheme theme;
   theme.SetThemeFile(bare);
