@@ -70,7 +70,6 @@ TfrmMain::~TfrmMain() {
   FFEncoder.OnProgress = nullptr;
   FFEncoder.OnTerminate = nullptr;
   FFEncoder.Stop(true);
-  DestroySkin();
 }
 
 TIniFile TfrmMain::Ini() const {

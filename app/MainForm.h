@@ -102,7 +102,6 @@ private:
   void CreateControls();
   // MainFormSkin.cpp: the skinned frame, its theme and the buttons' pictures.
   void CreateSkin();
-  void DestroySkin();
   // MainForm.cpp: the lifecycle.
   void FormCreate();
   void FormShow();

@@ -89,14 +89,3 @@ void TfrmMain::CreateSkin() {
     s.Button->SetCaption({});
   }
 }
-
-void TfrmMain::DestroySkin() {
-  // The manager and the frame (with the controls on its panel) go while the
-  // window is whole: freed among the window's children after the stored
-  // skin, they would be told of its removal and look for their components in
-  // a window half taken apart.
-  delete kivThemeManager1;
-  kivThemeManager1 = nullptr;
-  delete kivForm1;
-  kivForm1 = nullptr;
-}

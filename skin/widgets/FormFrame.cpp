@@ -60,6 +60,9 @@ TkivForm::TkivForm(QWidget* AHost) : QWidget(AHost) {
   for (QObject* child : AHost->children())
     if (child != this && child->inherits("TkivForm")) return;
   FHost = AHost;
+  // The host says it is going before it frees its children: from then on a
+  // removed theme must not send the frame through the host's children.
+  connect(AHost, &QObject::destroyed, this, [this] { FDestroying = true; });
   FNormalGeometry = AHost->geometry();
   SetHostBorderStyle(AHost, SkinnedBorderStyle(HostBorderStyle(AHost)));
   AHost->setWindowFlag(Qt::FramelessWindowHint, true);

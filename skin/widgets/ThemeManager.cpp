@@ -3,7 +3,10 @@
 
 #include <QWidget>
 
-TkivThemeManager::TkivThemeManager(QWidget* AOwner) : QObject(AOwner) {}
+TkivThemeManager::TkivThemeManager(QWidget* AOwner) : QObject(AOwner) {
+  // A widget says it is going before it frees its children.
+  if (AOwner) connect(AOwner, &QObject::destroyed, this, [this] { FOwnerGoing = true; });
+}
 
 void TkivThemeManager::SetUIStyle(TkivUIStyle AStyle) {
   const bool changed = AStyle != FUIStyle;
@@ -37,7 +40,7 @@ void TkivThemeManager::Watch(QObject* AComponent) {
 
 void TkivThemeManager::Apply() {
   auto* owner = qobject_cast<QWidget*>(parent());
-  if (!owner || !owner->isWindow()) return;
+  if (FOwnerGoing || !owner || !owner->isWindow()) return;
   for (const QString& name : FCompList) {
     QObject* component = owner->findChild<QObject*>(name);
     auto* skinnable = dynamic_cast<TkivSkinnable*>(component);

@@ -33,4 +33,7 @@ private:
   TkivThemeLink FThemeLink;
   QStringList FCompList;
   std::map<QObject*, QMetaObject::Connection> FWatched;
+  // Set when the owner starts to go: its children are then being freed, and
+  // its tree is no place to look for components.
+  bool FOwnerGoing = false;
 };

@@ -90,6 +90,29 @@ TEST_F(ThemeManagerTest, RemovedThemeStoresDeepBlueWithoutApplyingIt) {
   EXPECT_EQ(events, 0);
 }
 
+// A window frees its children in the order they were made: a theme made
+// before the frame and the manager goes first, while the window is being
+// taken apart, and its users must not reach into the half-freed window.
+TEST(ThemeManagerWindowTest, AWindowWhoseThemeGoesFirstClosesCleanly) {
+  auto host = std::make_unique<QWidget>();
+  TkivThemeComponent* theme = StoredSkinTheme(host.get());
+  auto* form = new TkivForm(host.get());
+  form->setObjectName("kivForm1");
+  // Inside a panel: the manager looks for it through the window's tree.
+  auto* arrow = new TkivArrowButton(new QWidget(host.get()));
+  arrow->setObjectName("arrbtnSetings");
+  auto* manager = new TkivThemeManager(host.get());
+  manager->SetCompList({"kivForm1", "arrbtnSetings"});
+  manager->SetFileTheme(theme);
+  manager->SetUIStyle(TkivUIStyle::FromThemeFile);
+  ASSERT_EQ(form->FileTheme(), theme);
+  ASSERT_EQ(arrow->FileTheme(), theme);
+  host->show();
+  QApplication::processEvents();
+  host.reset();
+  SUCCEED();
+}
+
 TEST(SkinFormTest, GlyphShapesAndSizesItsForm) {
   QWidget host;
   host.move(200, 150);
