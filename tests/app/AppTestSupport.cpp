@@ -14,16 +14,6 @@
 
 extern char** environ;
 
-TTempFolder::TTempFolder() {
-  std::string name = (std::filesystem::temp_directory_path() / "vexmora-app-XXXXXX").string();
-  Path = mkdtemp(name.data());
-}
-
-TTempFolder::~TTempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(Path, ignored);
-}
-
 bool WaitFor(const std::function<bool()>& APredicate, std::chrono::milliseconds ALimit) {
   const auto until = std::chrono::steady_clock::now() + ALimit;
   while (!APredicate()) {

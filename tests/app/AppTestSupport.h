@@ -3,6 +3,7 @@
 #pragma once
 
 #include "LibAVFolder.h" // ProgramFolder(): LibAV/ and the hook libraries are there
+#include "MediaFiles.h" // TTempFolder
 
 #include <QWidget>
 
@@ -10,16 +11,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-class TTempFolder {
-public:
-  TTempFolder();
-  ~TTempFolder();
-  TTempFolder(const TTempFolder&) = delete;
-  TTempFolder& operator=(const TTempFolder&) = delete;
-  std::string File(const std::string& AName) const { return Path + "/" + AName; }
-  std::string Path;
-};
 
 // Runs Qt's loop (and the main-thread queue) until APredicate holds; false on time-out.
 bool WaitFor(const std::function<bool()>& APredicate, std::chrono::milliseconds ALimit);

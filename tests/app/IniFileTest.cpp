@@ -4,6 +4,7 @@
 // folder that cannot be written.
 #include "IniFile.h"
 #include "ColorText.h"
+#include "MediaFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -17,21 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TTempDir {
-public:
-  TTempDir() {
-    std::string name = (fs::temp_directory_path() / "vexmora-ini-XXXXXX").string();
-    Path = mkdtemp(name.data());
-  }
-  ~TTempDir() {
-    std::error_code ignored;
-    fs::permissions(Path, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(Path, ignored);
-  }
-  std::string File(const std::string& AName) const { return Path + "/" + AName; }
-  std::string Path;
-};
 
 void WriteFile(const std::string& AName, const std::string& AText) {
   std::ofstream(AName, std::ios::binary) << AText;
@@ -86,7 +72,7 @@ const TReadCase kReadCases[] = {
 
 class IniRead : public ::testing::TestWithParam<TReadCase> {
 protected:
-  TTempDir Dir;
+  TTempFolder Dir;
 };
 
 TEST_P(IniRead, FindsTheValueAsAProfileFileDoes) {
@@ -131,7 +117,7 @@ const TNumberCase kNumberCases[] = {
 
 class IniNumber : public ::testing::TestWithParam<TNumberCase> {
 protected:
-  TTempDir Dir;
+  TTempFolder Dir;
 };
 
 TEST_P(IniNumber, ReadsIntegersAndBooleansOrTheDefault) {
@@ -161,7 +147,7 @@ TEST(IniColor, NamesInAnyCaseAndNumbersAreColours) {
 
 class IniWrite : public ::testing::Test {
 protected:
-  TTempDir Dir;
+  TTempFolder Dir;
   std::string File = Dir.File("vexmora.ini");
 };
 
@@ -209,7 +195,7 @@ TEST_F(IniWrite, Cp1252TextIsReadAndWrittenBackAsUtf8) {
 TEST_F(IniWrite, AFolderThatCannotBeWrittenFailsWithoutThrowingAndKeepsTheFile) {
   WriteFile(File, "[s]\nk=1\n");
   chmod(File.c_str(), 0644);
-  fs::permissions(Dir.Path, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+  fs::permissions(Dir.Path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
                                 fs::perms::others_exec);
   // Root writes into any folder: the write is tried by an ordinary user then.
   const pid_t child = fork();
@@ -245,7 +231,7 @@ TEST_F(IniWrite, AReplacedFileKeepsItsPermissionsAndLeavesNoTemporaryFile) {
   struct stat info {};
   ASSERT_EQ(stat(File.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 1);
 }
 
 } // namespace

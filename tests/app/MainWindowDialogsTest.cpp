@@ -234,7 +234,7 @@ TEST_F(MainWindowDialogs, BrowseStoresTheChosenFolderAndCancelKeepsIt) {
     TModalAnswerer answer([&](QDialog* ADialog) {
       auto* dialog = dynamic_cast<TfmDirectory*>(ADialog);
       ASSERT_NE(dialog, nullptr);
-      dialog->SelectFolder(QString::fromStdString(Folder.Path));
+      dialog->SelectFolder(QString::fromStdString(Folder.Path()));
       dialog->btnCancelClick();
     });
     Window->btnBrowse->click();

@@ -5,6 +5,7 @@
 #include "GlobalObject.h"
 #include "IniFile.h"
 #include "OutputFileName.h"
+#include "MediaFiles.h"
 #include "RecorderStrings.h"
 
 #include <gtest/gtest.h>
@@ -17,23 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TTempDir {
-public:
-  TTempDir() {
-    std::string name = (fs::temp_directory_path() / "vexmora-opt-XXXXXX").string();
-    Path = mkdtemp(name.data());
-  }
-  ~TTempDir() {
-    std::error_code ignored;
-    fs::remove_all(Path, ignored);
-  }
-  std::string File(const std::string& AName) const { return Path + "/" + AName; }
-  std::string Path;
-};
-
 class RecorderOptions : public ::testing::Test {
 protected:
-  TTempDir Dir;
+  TTempFolder Dir;
   TIniFile Ini{Dir.File("vexmora.ini")};
 };
 
@@ -204,7 +191,7 @@ TEST(WatermarkPath, EachSyntaxCharacterIsEscapedForTheOptionTheGraphAndTheComman
 }
 
 TEST(OutputName, NewThenTheFirstFreeNumberAndNeverAnExistingFile) {
-  TTempDir dir;
+  TTempFolder dir;
   TIniFile ini(dir.File("vexmora.ini"));
   const std::string folder = dir.File("videos");
   ini.WriteString("settings", "OutPutDir", folder);
@@ -224,7 +211,7 @@ TEST(OutputName, NewThenTheFirstFreeNumberAndNeverAnExistingFile) {
 }
 
 TEST(OutputName, AFolderThatCannotBeCreatedFallsBackToTheDefaultAndIsReplacedInTheSettings) {
-  TTempDir dir;
+  TTempFolder dir;
   TIniFile ini(dir.File("vexmora.ini"));
   std::ofstream(dir.File("afile")) << "x";
   const std::string bad = dir.File("afile/sub");
@@ -253,8 +240,8 @@ TEST(GlobalObject, VersionTextAndRightText) {
 }
 
 TEST(GlobalObject, TheSettingsLiveBesideTheProgramOrInTheUsersConfiguration) {
-  TTempDir dir;
-  EXPECT_EQ(SettingsFileName(dir.Path), dir.Path + "/vexmora.ini");
+  TTempFolder dir;
+  EXPECT_EQ(SettingsFileName(dir.Path()), dir.Path() + "/vexmora.ini");
   const char* old = std::getenv("XDG_CONFIG_HOME");
   const std::string saved = old ? old : "";
   setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);

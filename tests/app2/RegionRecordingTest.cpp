@@ -5,6 +5,7 @@
 #include "LibAVForTests.h"
 #include "LibAVOwners.h"
 #include "MediaFiles.h"
+#include "MediaProbe.h"
 #include "QtDesk.h"
 #include "RecorderStrings.h"
 #include "RegionSelection.h"
@@ -26,40 +27,18 @@ struct TRgb24 {
 
 // The last picture of AFile's video as rows of R, G, B.
 std::vector<uint8_t> LastPicture(const std::string& AFile, int& AWidth, int& AHeight) {
-  AVFormatContext* raw = nullptr;
-  EXPECT_EQ(AV.avformat_open_input(&raw, AFile.c_str(), nullptr, nullptr), 0);
-  TInputContextPtr input(raw);
-  EXPECT_GE(AV.avformat_find_stream_info(raw, nullptr), 0);
-  const int index = AV.av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  const AVCodecParameters* par = raw->streams[index]->codecpar;
-  const AVCodec* codec = AV.avcodec_find_decoder(par->codec_id);
-  TCodecContextPtr decoder(AV.avcodec_alloc_context3(codec));
-  AV.avcodec_parameters_to_context(decoder.get(), par);
-  EXPECT_EQ(AV.avcodec_open2(decoder.get(), codec, nullptr), 0);
-  TPacketPtr packet(AV.av_packet_alloc());
-  TFramePtr frame(AV.av_frame_alloc());
   std::vector<uint8_t> rgb;
-  auto take = [&] {
-    while (AV.avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-      AWidth = frame->width;
-      AHeight = frame->height;
-      TSwsContextPtr scale(
-          AV.sws_getContext(AWidth, AHeight, static_cast<AVPixelFormat>(frame->format), AWidth,
-                            AHeight, AV_PIX_FMT_RGB24, 0, nullptr, nullptr, nullptr));
-      rgb.assign(static_cast<size_t>(AWidth) * AHeight * 3, 0);
-      uint8_t* planes[1] = {rgb.data()};
-      const int strides[1] = {AWidth * 3};
-      AV.sws_scale(scale.get(), frame->data, frame->linesize, 0, AHeight, planes, strides);
-      AV.av_frame_unref(frame.get());
-    }
-  };
-  while (AV.av_read_frame(raw, packet.get()) >= 0) {
-    if (packet->stream_index == index && AV.avcodec_send_packet(decoder.get(), packet.get()) >= 0)
-      take();
-    AV.av_packet_unref(packet.get());
-  }
-  AV.avcodec_send_packet(decoder.get(), nullptr);
-  take();
+  ForEachVideoPicture(AFile, [&](const AVFrame& AFrame) {
+    AWidth = AFrame.width;
+    AHeight = AFrame.height;
+    TSwsContextPtr scale(AV.sws_getContext(AWidth, AHeight,
+                                           static_cast<AVPixelFormat>(AFrame.format), AWidth,
+                                           AHeight, AV_PIX_FMT_RGB24, 0, nullptr, nullptr, nullptr));
+    rgb.assign(static_cast<size_t>(AWidth) * AHeight * 3, 0);
+    uint8_t* planes[1] = {rgb.data()};
+    const int strides[1] = {AWidth * 3};
+    AV.sws_scale(scale.get(), AFrame.data, AFrame.linesize, 0, AHeight, planes, strides);
+  });
   return rgb;
 }
 

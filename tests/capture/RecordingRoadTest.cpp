@@ -67,36 +67,14 @@ const TRecorderContainer& Container(const std::string& AExtension) {
 
 // For each decoded picture of AFile's video, whether its middle is red.
 std::vector<bool> RedPictures(const std::string& AFile) {
-  AVFormatContext* raw = nullptr;
-  EXPECT_EQ(AV.avformat_open_input(&raw, AFile.c_str(), nullptr, nullptr), 0);
-  TInputContextPtr input(raw);
-  EXPECT_GE(AV.avformat_find_stream_info(raw, nullptr), 0);
-  const int index = AV.av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  const AVCodecParameters* par = raw->streams[index]->codecpar;
-  const AVCodec* codec = AV.avcodec_find_decoder(par->codec_id);
-  TCodecContextPtr decoder(AV.avcodec_alloc_context3(codec));
-  AV.avcodec_parameters_to_context(decoder.get(), par);
-  EXPECT_EQ(AV.avcodec_open2(decoder.get(), codec, nullptr), 0);
   std::vector<bool> red;
-  TPacketPtr packet(AV.av_packet_alloc());
-  TFramePtr frame(AV.av_frame_alloc());
-  auto take = [&] {
-    while (AV.avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-      EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
-      // Red has a high V (Cr) and a low U (Cb); blue and green do not.
-      const int u = frame->data[1][frame->linesize[1] * frame->height / 4 + frame->width / 4];
-      const int v = frame->data[2][frame->linesize[2] * frame->height / 4 + frame->width / 4];
-      red.push_back(v > 190 && u < 128);
-      AV.av_frame_unref(frame.get());
-    }
-  };
-  while (AV.av_read_frame(raw, packet.get()) >= 0) {
-    if (packet->stream_index == index && AV.avcodec_send_packet(decoder.get(), packet.get()) >= 0)
-      take();
-    AV.av_packet_unref(packet.get());
-  }
-  AV.avcodec_send_packet(decoder.get(), nullptr);
-  take();
+  ForEachVideoPicture(AFile, [&](const AVFrame& AFrame) {
+    EXPECT_EQ(AFrame.format, AV_PIX_FMT_YUV420P);
+    // Red has a high V (Cr) and a low U (Cb); blue and green do not.
+    const int u = AFrame.data[1][AFrame.linesize[1] * AFrame.height / 4 + AFrame.width / 4];
+    const int v = AFrame.data[2][AFrame.linesize[2] * AFrame.height / 4 + AFrame.width / 4];
+    red.push_back(v > 190 && u < 128);
+  });
   return red;
 }
 

@@ -4,6 +4,7 @@
 
 #include "LibAV.h"
 #include "LibAVOwners.h"
+#include "MediaProbe.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -22,43 +23,19 @@ struct TDecodedPicture {
 };
 
 inline std::vector<TDecodedPicture> DecodePictures(const std::string& AFileName) {
-  AVFormatContext* raw = nullptr;
-  if (AV.avformat_open_input(&raw, AFileName.c_str(), nullptr, nullptr) < 0)
-    throw std::runtime_error("cannot open " + AFileName);
-  TInputContextPtr input(raw);
-  if (AV.avformat_find_stream_info(raw, nullptr) < 0) throw std::runtime_error("no stream info");
-  const int index = AV.av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (index < 0) throw std::runtime_error("no video stream");
-  const AVCodecParameters* par = raw->streams[index]->codecpar;
-  const AVCodec* codec = AV.avcodec_find_decoder(par->codec_id);
-  TCodecContextPtr decoder(AV.avcodec_alloc_context3(codec));
-  AV.avcodec_parameters_to_context(decoder.get(), par);
-  if (AV.avcodec_open2(decoder.get(), codec, nullptr) < 0) throw std::runtime_error("no decoder");
   std::vector<TDecodedPicture> pictures;
-  TFramePtr frame(AV.av_frame_alloc());
-  TPacketPtr packet(AV.av_packet_alloc());
-  auto receive = [&] {
-    while (AV.avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-      TDecodedPicture picture;
-      picture.Width = frame->width;
-      picture.Height = frame->height;
-      picture.Bgra.resize(static_cast<size_t>(frame->width) * frame->height * 4);
-      TSwsContextPtr scaler(AV.sws_getContext(
-          frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
-          frame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
-      uint8_t* dest[4] = {picture.Bgra.data(), nullptr, nullptr, nullptr};
-      const int lines[4] = {frame->width * 4, 0, 0, 0};
-      AV.sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, dest, lines);
-      pictures.push_back(std::move(picture));
-      AV.av_frame_unref(frame.get());
-    }
-  };
-  while (AV.av_read_frame(raw, packet.get()) >= 0) {
-    if (packet->stream_index == index) AV.avcodec_send_packet(decoder.get(), packet.get());
-    AV.av_packet_unref(packet.get());
-    receive();
-  }
-  AV.avcodec_send_packet(decoder.get(), nullptr);
-  receive();
+  ForEachVideoPicture(AFileName, [&](const AVFrame& AFrame) {
+    TDecodedPicture picture;
+    picture.Width = AFrame.width;
+    picture.Height = AFrame.height;
+    picture.Bgra.resize(static_cast<size_t>(AFrame.width) * AFrame.height * 4);
+    TSwsContextPtr scaler(AV.sws_getContext(
+        AFrame.width, AFrame.height, static_cast<AVPixelFormat>(AFrame.format), AFrame.width,
+        AFrame.height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
+    uint8_t* dest[4] = {picture.Bgra.data(), nullptr, nullptr, nullptr};
+    const int lines[4] = {AFrame.width * 4, 0, 0, 0};
+    AV.sws_scale(scaler.get(), AFrame.data, AFrame.linesize, 0, AFrame.height, dest, lines);
+    pictures.push_back(std::move(picture));
+  });
   return pictures;
 }

@@ -199,6 +199,9 @@ TTempFolder::TTempFolder() {
 
 TTempFolder::~TTempFolder() {
   std::error_code error;
+  // A test may have taken the write right away.
+  std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, error);
   std::filesystem::remove_all(FPath, error);
 }
 

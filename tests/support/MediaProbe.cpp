@@ -83,3 +83,34 @@ TProbedFile ProbeFile(const std::string& AFileName) {
     if (decoders[i] && AV.avcodec_send_packet(decoders[i].get(), nullptr) >= 0) drain(i);
   return file;
 }
+
+void ForEachVideoPicture(const std::string& AFileName,
+                         const std::function<void(const AVFrame&)>& AOnPicture) {
+  AVFormatContext* raw = nullptr;
+  Check(AV.avformat_open_input(&raw, AFileName.c_str(), nullptr, nullptr), AFileName);
+  TInputContextPtr input(raw);
+  Check(AV.avformat_find_stream_info(raw, nullptr), "stream info of " + AFileName);
+  const int index = AV.av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  Check(index, "video stream of " + AFileName);
+  const AVCodecParameters* par = raw->streams[index]->codecpar;
+  const AVCodec* codec = AV.avcodec_find_decoder(par->codec_id);
+  if (!codec) throw std::runtime_error("no decoder for the video of " + AFileName);
+  TCodecContextPtr decoder(AV.avcodec_alloc_context3(codec));
+  Check(AV.avcodec_parameters_to_context(decoder.get(), par), "decoder parameters");
+  Check(AV.avcodec_open2(decoder.get(), codec, nullptr), "video decoder");
+  TPacketPtr packet(AV.av_packet_alloc());
+  TFramePtr frame(AV.av_frame_alloc());
+  auto receive = [&] {
+    while (AV.avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+      AOnPicture(*frame);
+      AV.av_frame_unref(frame.get());
+    }
+  };
+  while (AV.av_read_frame(raw, packet.get()) >= 0) {
+    if (packet->stream_index == index && AV.avcodec_send_packet(decoder.get(), packet.get()) >= 0)
+      receive();
+    AV.av_packet_unref(packet.get());
+  }
+  AV.avcodec_send_packet(decoder.get(), nullptr);
+  receive();
+}

@@ -5,6 +5,7 @@
 
 #include "LibAV.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,9 @@ struct TProbedFile {
 
 // Raises std::runtime_error when the file cannot be opened or read.
 TProbedFile ProbeFile(const std::string& AFileName);
+
+// Decodes the first video stream of AFileName and hands each picture to
+// AOnPicture in order, the decoder's last ones included. Raises
+// std::runtime_error when the file or its video cannot be read.
+void ForEachVideoPicture(const std::string& AFileName,
+                         const std::function<void(const AVFrame&)>& AOnPicture);

@@ -15,10 +15,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QScreen>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -193,17 +191,7 @@ TEST_F(FormFrameTest, AltSpaceOpensTheSystemMenuAndIsNotPassedOn) {
 
 TEST_F(FormFrameTest, FormPanelCannotBeTheHostItself) {
   auto* form = new TkivForm(FHost.get());
-  QString text;
-  QTimer poll;
-  poll.setInterval(10);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      text = box->text();
-      box->accept();
-    }
-  });
-  poll.start();
-  form->SetFormPanel(FHost.get());
+  const QString text = CloseNextMessageBox([&] { form->SetFormPanel(FHost.get()); });
   EXPECT_EQ(text, "Sorry, you can't select the Form assign to FormPanel property");
   EXPECT_EQ(form->FormPanel(), nullptr);
 }

@@ -10,10 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QTimer>
 
 namespace {
 
@@ -41,22 +39,6 @@ protected:
     QMouseEvent event(AType, APoint, FBar->mapToGlobal(APoint), Qt::LeftButton, AButtons,
                       Qt::NoModifier);
     QApplication::sendEvent(FBar, &event);
-  }
-
-  // The text of the next message box, which is then closed.
-  static QString CloseNextMessageBox(const std::function<void()>& AAction) {
-    QString text;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        text = box->text();
-        box->accept();
-      }
-    });
-    poll.start();
-    AAction();
-    return text;
   }
 
   std::unique_ptr<QWidget> FWindow;

@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
@@ -93,4 +95,19 @@ std::string SaveScreenshot(const QImage& AImage, const std::string& AName) {
   const std::string path = folder + "/" + AName + ".png";
   AImage.save(QString::fromStdString(path));
   return path;
+}
+
+QString CloseNextMessageBox(const std::function<void()>& AAction) {
+  QString text;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      text = box->text();
+      box->accept();
+    }
+  });
+  poll.start();
+  AAction();
+  return text;
 }

@@ -17,6 +17,9 @@
 // Processes events until the condition holds or the time is up.
 bool ProcessUntil(const std::function<bool()>& ACondition, int ATimeoutMs = 3000);
 void ProcessFor(int AMilliseconds);
+// Runs AAction and gives the text of the message box it showed (which is
+// then closed); empty when it showed none.
+QString CloseNextMessageBox(const std::function<void()>& AAction);
 
 // Shows a top-level window and waits until it is exposed.
 void ShowAndWait(QWidget& AWindow);
