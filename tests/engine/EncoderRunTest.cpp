@@ -191,6 +191,7 @@ TEST_F(EncoderRun, GuardedOperationsRaiseWhileWorking) {
 TEST_F(EncoderRun, HandlersCannotClearTasksWhileStopPumpsMessages) {
   Encoder.Script.Passes = 1000000;
   std::string seen;
+  TManualResetEvent handled;
   Encoder.OnProgress = [&](TCustomEncoder* sender, PProgressInfo) {
     if (!seen.empty()) return;
     try {
@@ -199,7 +200,11 @@ TEST_F(EncoderRun, HandlersCannotClearTasksWhileStopPumpsMessages) {
     } catch (const std::exception& e) {
       seen = e.what();
     }
+    handled.Set();
   };
+  // The worker goes on only once its first report was handled, so that
+  // report can only be delivered by the stop's wait.
+  Encoder.Script.AfterReport = [&](int) { handled.WaitFor(20s); };
   Encoder.AddTasks(2);
   Encoder.StartTask(1);
   ASSERT_TRUE(WaitUntil([&] { return Encoder.Script.PassesDone >= 1; }));

@@ -18,6 +18,7 @@ struct TFakeScript {
   int Passes = 5;                               // loop passes before the task finishes
   std::chrono::milliseconds PassTime{1};        // time one pass takes
   std::function<void(int ATaskNumber)> OnBegin; // runs in the task's thread when its loop starts
+  std::function<void(int APass)> AfterReport;   // runs in the task's thread after each report
   std::atomic<int> Running{0};
   std::atomic<int> MostRunning{0};
   std::mutex Lock;
@@ -77,6 +78,7 @@ public:
       TProgressInfo info;
       info.FrameNumber = pass;
       if (OnProgress) OnProgress(this, info);
+      if (FScript.AfterReport) FScript.AfterReport(pass);
     }
     FFinished = true;
   }
