@@ -15,6 +15,9 @@ extern char** environ;
 
 namespace {
 constexpr int kStartTimeoutMs = 15000;
+constexpr int kStopTimeoutMs = 10000;
+constexpr int kStopRepeatMs = 500;
+constexpr int kStopPollMs = 5;
 }
 
 bool TXvfbServer::Start(int AWidth, int AHeight, int ADepth, std::string& AError) {
@@ -73,9 +76,21 @@ bool TXvfbServer::Start(int AWidth, int AHeight, int ADepth, std::string& AError
 void TXvfbServer::Stop() {
   if (FPid <= 0) return;
   kill(FPid, SIGCONT);
-  kill(FPid, SIGTERM);
+  // A terminate signal that comes while the server is still setting itself
+  // up can be forgotten by it: ask again now and then, and kill a server that
+  // has not ended after a while, so that no program hangs on its way out.
   int status = 0;
-  while (waitpid(FPid, &status, 0) < 0 && errno == EINTR) {
+  bool ended = false;
+  for (int tick = 0; tick < kStopTimeoutMs / kStopPollMs && !ended; ++tick) {
+    if (tick % (kStopRepeatMs / kStopPollMs) == 0) kill(FPid, SIGTERM);
+    const pid_t got = waitpid(FPid, &status, WNOHANG);
+    ended = got == FPid || (got < 0 && errno != EINTR);
+    if (!ended) usleep(kStopPollMs * 1000);
+  }
+  if (!ended) {
+    kill(FPid, SIGKILL);
+    while (waitpid(FPid, &status, 0) < 0 && errno == EINTR) {
+    }
   }
   FPid = -1;
   FDisplay = -1;
