@@ -68,8 +68,8 @@ TButtonPictures Pictures(const TkivFileTheme* ATheme, int AWidth, int AHeight,
 
 } // namespace
 
-TButtonPictures RecordingButtonPictures(const TkivFileTheme* ATheme, TButtonGlyph AGlyph,
-                                        int AWidth, int AHeight) {
+TButtonPictures GlyphButtonPictures(const TkivFileTheme* ATheme, TButtonGlyph AGlyph, int AWidth,
+                                    int AHeight) {
   const qreal size = std::min(11, AHeight - 8);
   return Pictures(ATheme, AWidth, AHeight, [=](QPainter& APainter, QPointF AShift) {
     const QRectF box = QRectF(6, (AHeight - size) / 2, size, size).translated(AShift);
@@ -110,8 +110,8 @@ TButtonPictures RecordingButtonPictures(const TkivFileTheme* ATheme, TButtonGlyp
       // A monitor on its foot.
       APainter.setBrush(QColor(0x20, 0x40, 0x80));
       APainter.drawRect(QRectF(box.left(), box.top(), size, size * 0.7));
-      APainter.drawRect(QRectF(box.center().x() - size / 6, box.top() + size * 0.7, size / 3,
-                               size * 0.3));
+      APainter.drawRect(
+          QRectF(box.center().x() - size / 6, box.top() + size * 0.7, size / 3, size * 0.3));
       break;
     }
   });

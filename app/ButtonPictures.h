@@ -19,8 +19,8 @@ struct TButtonPictures {
 
 // ATheme null or not ready: the face of the built-in style the skin falls
 // back to. The glyph sits at the left; the caption is centred over it all.
-TButtonPictures RecordingButtonPictures(const TkivFileTheme* ATheme, TButtonGlyph AGlyph,
-                                        int AWidth, int AHeight);
+TButtonPictures GlyphButtonPictures(const TkivFileTheme* ATheme, TButtonGlyph AGlyph, int AWidth,
+                                    int AHeight);
 // A square picture: the service's letter on a disc of its colour.
 TButtonPictures ShareButtonPictures(const TkivFileTheme* ATheme, const QColor& AColor,
                                     const QString& ALetter, int ASize);

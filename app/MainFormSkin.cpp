@@ -20,7 +20,7 @@ namespace {
 
 // The recording buttons' size: four of them and the arrow fit the window's
 // 433 pixels; the share buttons are square.
-constexpr int RecordingButtonWidth = 90, RecordingButtonHeight = 28;
+constexpr int GlyphButtonWidth = 90, GlyphButtonHeight = 28;
 constexpr int ShareButtonSize = 32;
 
 } // namespace
@@ -62,15 +62,12 @@ void TfrmMain::CreateSkin() {
   const struct {
     TkivImageButton* Button;
     TButtonGlyph Glyph;
-  } recording[] = {{btnStart, TButtonGlyph::Record},
-                   {btnPause, TButtonGlyph::Pause},
-                   {btnResume, TButtonGlyph::Resume},
-                   {btnStop, TButtonGlyph::Stop},
-                   {btnSelect, TButtonGlyph::Region},
-                   {btnDesktop, TButtonGlyph::Screen}};
-  for (const auto& r : recording)
-    SetButtonPictures(*r.Button, RecordingButtonPictures(theme, r.Glyph, RecordingButtonWidth,
-                                                         RecordingButtonHeight));
+  } glyphed[] = {{btnStart, TButtonGlyph::Record},  {btnPause, TButtonGlyph::Pause},
+                 {btnResume, TButtonGlyph::Resume}, {btnStop, TButtonGlyph::Stop},
+                 {btnSelect, TButtonGlyph::Region}, {btnDesktop, TButtonGlyph::Screen}};
+  for (const auto& g : glyphed)
+    SetButtonPictures(*g.Button,
+                      GlyphButtonPictures(theme, g.Glyph, GlyphButtonWidth, GlyphButtonHeight));
 
   const struct {
     TkivImageButton* Button;

@@ -9,10 +9,10 @@
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 
 namespace {
@@ -264,10 +264,9 @@ TEST(TFontOptionsTest, TheTimestampDialogLoadsItsFontWhenShown) {
 // store, the recording reads the same keys through the settings file: both
 // must take a stored text for the same number, or for none.
 TEST(TSettingsStoreTest, ReadsNumbersAsTheSettingsFileDoes) {
-  char pattern[] = "/tmp/vexmora-store-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string iniName = std::string(pattern) + "/vexmora.ini";
-  TIniFile ini(iniName);
+  const QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  TIniFile ini(folder.filePath("vexmora.ini").toStdString());
   TMemorySettings store;
   const char* texts[] = {"7",         " 7 ",  "-3",         "+4",         "$1F",         "0x1f",
                          "$FFFFFFFF", "-$10", "-$FFFFFFFF", "2147483648", "-2147483648", "",
@@ -281,7 +280,6 @@ TEST(TSettingsStoreTest, ReadsNumbersAsTheSettingsFileDoes) {
     EXPECT_EQ(store.ReadBool("fontoptions", "position", true),
               ini.ReadBool("fontoptions", "position", true));
   }
-  std::filesystem::remove_all(pattern);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 // file, whose pictures show the picked window.
 #include "GDICapture.h"
 #include "LibAVForTests.h"
-#include "LibAVOwners.h"
 #include "MediaFiles.h"
 #include "MediaProbe.h"
 #include "QtDesk.h"
@@ -31,13 +30,7 @@ std::vector<uint8_t> LastPicture(const std::string& AFile, int& AWidth, int& AHe
   ForEachVideoPicture(AFile, [&](const AVFrame& AFrame) {
     AWidth = AFrame.width;
     AHeight = AFrame.height;
-    TSwsContextPtr scale(AV.sws_getContext(AWidth, AHeight,
-                                           static_cast<AVPixelFormat>(AFrame.format), AWidth,
-                                           AHeight, AV_PIX_FMT_RGB24, 0, nullptr, nullptr, nullptr));
-    rgb.assign(static_cast<size_t>(AWidth) * AHeight * 3, 0);
-    uint8_t* planes[1] = {rgb.data()};
-    const int strides[1] = {AWidth * 3};
-    AV.sws_scale(scale.get(), AFrame.data, AFrame.linesize, 0, AHeight, planes, strides);
+    rgb = PackedPicture(AFrame, AV_PIX_FMT_RGB24);
   });
   return rgb;
 }

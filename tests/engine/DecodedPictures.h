@@ -3,11 +3,9 @@
 #pragma once
 
 #include "LibAV.h"
-#include "LibAVOwners.h"
 #include "MediaProbe.h"
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,13 +26,7 @@ inline std::vector<TDecodedPicture> DecodePictures(const std::string& AFileName)
     TDecodedPicture picture;
     picture.Width = AFrame.width;
     picture.Height = AFrame.height;
-    picture.Bgra.resize(static_cast<size_t>(AFrame.width) * AFrame.height * 4);
-    TSwsContextPtr scaler(AV.sws_getContext(
-        AFrame.width, AFrame.height, static_cast<AVPixelFormat>(AFrame.format), AFrame.width,
-        AFrame.height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
-    uint8_t* dest[4] = {picture.Bgra.data(), nullptr, nullptr, nullptr};
-    const int lines[4] = {AFrame.width * 4, 0, 0, 0};
-    AV.sws_scale(scaler.get(), AFrame.data, AFrame.linesize, 0, AFrame.height, dest, lines);
+    picture.Bgra = PackedPicture(AFrame, AV_PIX_FMT_BGRA);
     pictures.push_back(std::move(picture));
   });
   return pictures;

@@ -62,7 +62,8 @@ TProbedFile ProbeFile(const std::string& AFileName) {
     const AVRational base = raw->streams[index]->time_base;
     ++s.Packets;
     if (packet->dts != AV_NOPTS_VALUE) {
-      if (lastDts[index] != AV_NOPTS_VALUE && packet->dts <= lastDts[index]) s.DtsIncreasing = false;
+      if (lastDts[index] != AV_NOPTS_VALUE && packet->dts <= lastDts[index])
+        s.DtsIncreasing = false;
       lastDts[index] = packet->dts;
     }
     if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE && packet->pts < packet->dts)
@@ -113,4 +114,17 @@ void ForEachVideoPicture(const std::string& AFileName,
   }
   AV.avcodec_send_packet(decoder.get(), nullptr);
   receive();
+}
+
+std::vector<uint8_t> PackedPicture(const AVFrame& AFrame, AVPixelFormat AFormat) {
+  int lines[4] = {};
+  Check(AV.av_image_fill_linesizes(lines, AFormat, AFrame.width), "packed line size");
+  std::vector<uint8_t> packed(static_cast<size_t>(lines[0]) * AFrame.height);
+  TSwsContextPtr scaler(AV.sws_getContext(
+      AFrame.width, AFrame.height, static_cast<AVPixelFormat>(AFrame.format), AFrame.width,
+      AFrame.height, AFormat, SWS_POINT, nullptr, nullptr, nullptr));
+  if (!scaler) throw std::runtime_error("no conversion to the packed format");
+  uint8_t* planes[4] = {packed.data(), nullptr, nullptr, nullptr};
+  AV.sws_scale(scaler.get(), AFrame.data, AFrame.linesize, 0, AFrame.height, planes, lines);
+  return packed;
 }

@@ -42,3 +42,6 @@ TProbedFile ProbeFile(const std::string& AFileName);
 // std::runtime_error when the file or its video cannot be read.
 void ForEachVideoPicture(const std::string& AFileName,
                          const std::function<void(const AVFrame&)>& AOnPicture);
+// AFrame's picture as one packed plane of AFormat, rows without padding,
+// taken pixel for pixel (no filtering between neighbours).
+std::vector<uint8_t> PackedPicture(const AVFrame& AFrame, AVPixelFormat AFormat);
