@@ -251,13 +251,19 @@ TEST_F(FrameHooks, PreviewBitmapsComeAtMostOncePerIntervalFromTheFirstFrame) {
                       RecorderContainers()[4].Options))
       << run.Error;
   run.Encoder.SetPreviewBitmap(true);
+  const auto started = std::chrono::steady_clock::now();
   run.Start();
   ASSERT_TRUE(run.WaitForEnd());
+  // A loaded or sanitized run falls behind real time and so takes more
+  // intervals than the source's 2 s: the bounds follow the run's own length.
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::lock_guard guard(lock);
   ASSERT_GE(numbers.size(), 5u);
   EXPECT_EQ(numbers[0], 1) << "the first frame is shown at once";
-  EXPECT_LE(numbers.size(), 21u);
-  EXPECT_LT(numbers.size(), 50u) << "not every frame";
+  EXPECT_LE(static_cast<double>(numbers.size()), seconds / 0.1 + 1.0)
+      << "run of " << seconds << " s";
+  if (seconds < 3.0) EXPECT_LT(numbers.size(), 50u) << "not every frame";
   // The task decides before it converts; the handler's clock sees the
   // conversion's jitter on a loaded machine, so single gaps may be shorter.
   const auto span = when.back() - when.front();
