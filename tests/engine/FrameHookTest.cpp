@@ -251,6 +251,7 @@ TEST_F(FrameHooks, PreviewBitmapsComeAtMostOncePerIntervalFromTheFirstFrame) {
                       RecorderContainers()[4].Options))
       << run.Error;
   run.Encoder.SetPreviewBitmap(true);
+  const double interval = static_cast<double>(run.Encoder.Task(0)->PreviewInterval) / 1e6;
   const auto started = std::chrono::steady_clock::now();
   run.Start();
   ASSERT_TRUE(run.WaitForEnd());
@@ -261,9 +262,8 @@ TEST_F(FrameHooks, PreviewBitmapsComeAtMostOncePerIntervalFromTheFirstFrame) {
   std::lock_guard guard(lock);
   ASSERT_GE(numbers.size(), 5u);
   EXPECT_EQ(numbers[0], 1) << "the first frame is shown at once";
-  EXPECT_LE(static_cast<double>(numbers.size()), seconds / 0.1 + 1.0)
-      << "run of " << seconds << " s";
-  if (seconds < 3.0) EXPECT_LT(numbers.size(), 50u) << "not every frame";
+  EXPECT_LE(static_cast<double>(numbers.size()), seconds / interval + 1.0)
+      << "not every frame: a run of " << seconds << " s";
   // The task decides before it converts; the handler's clock sees the
   // conversion's jitter on a loaded machine (the first conversion also
   // makes the scaler and the bitmap), so single gaps may be shorter. Two
@@ -271,7 +271,7 @@ TEST_F(FrameHooks, PreviewBitmapsComeAtMostOncePerIntervalFromTheFirstFrame) {
   // (67 ms at 30 fps).
   const auto span = when.back() - when.front();
   EXPECT_LE(static_cast<double>(when.size() - 1),
-            std::chrono::duration<double>(span).count() / 0.1 + 1.0);
+            std::chrono::duration<double>(span).count() / interval + 1.0);
   for (size_t i = 3; i < when.size(); ++i)
     EXPECT_GE(when[i] - when[i - 2], std::chrono::milliseconds(110))
         << "events " << i - 2 << ", " << i;
