@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
 # Writes the seed corpora of the GIF fuzz targets: a few tiny pictures and
-# image-data streams, assembled here byte by byte.
+# image-data streams, assembled here byte by byte; among them files of a few
+# bytes that ask a reader for far more memory than they hold (a huge logical
+# screen, many frames on a large one). The codec's suites read those too.
+#   make-gif-seeds.py                 writes the corpora
+#   make-gif-seeds.py --hostile DIR   writes the hostile files, full size, to DIR
 import os
 import sys
 
@@ -52,9 +56,22 @@ def picture(version, width, height, table, frames):
     return data + b"".join(frames) + b";"
 
 
-def frame(width, height, pixels, packed=0, local=b"", extensions=b"", min_code_size=2):
-    return (extensions + b"," + word(0) + word(0) + word(width) + word(height) + bytes([packed]) +
-            local + literals(min_code_size, pixels))
+def frame(width, height, pixels, packed=0, local=b"", extensions=b"", min_code_size=2, left=0,
+          top=0):
+    return (extensions + b"," + word(left) + word(top) + word(width) + word(height) +
+            bytes([packed]) + local + literals(min_code_size, pixels))
+
+
+def huge_screen(width, height):
+    """One 1x1 frame on a logical screen of width x height: 43 bytes."""
+    return picture(b"89a", width, height, bw, [frame(1, 1, [1], extensions=gce)])
+
+
+def many_frames(count, width=1000, height=1000):
+    """count 1x1 frames spread over a width x height screen, 23 bytes each."""
+    return picture(b"89a", width, height, bw, [
+        frame(1, 1, [i % 2], extensions=gce, left=i % width, top=(i // width) % height)
+        for i in range(count)])
 
 
 def write(target, name, data):
@@ -72,6 +89,16 @@ unknown = b"!\xFF\x0BXMP DataXMP\x03abc\x01d\x00"
 comment = b"!\xFE\x05hello\x00"
 text = b"!\x01\x0C" + bytes(range(12)) + b"\x02hi\x00"
 
+if len(sys.argv) == 3 and sys.argv[1] == "--hostile":
+    os.makedirs(sys.argv[2], exist_ok=True)
+    for name, data in [("screen-8192.gif", huge_screen(8192, 8192)),
+                       ("screen-65535.gif", huge_screen(65535, 65535)),
+                       ("frames-500.gif", many_frames(500)),
+                       ("frames-10000.gif", many_frames(10000))]:
+        with open(os.path.join(sys.argv[2], name), "wb") as out:
+            out.write(data)
+    sys.exit(0)
+
 write("gif_layout", "one-pixel.gif", picture(b"87a", 1, 1, bw, [frame(1, 1, [0])]))
 write("gif_layout", "extensions.gif", picture(b"89a", 4, 3, bw, [
     frame(4, 3, [0, 1, 1, 0] * 3, extensions=loop + gce + comment + text + unknown),
@@ -79,6 +106,13 @@ write("gif_layout", "extensions.gif", picture(b"89a", 4, 3, bw, [
           extensions=animexts + gce)]))
 write("gif_layout", "prefixed.gif",
       b"\x20\0\0\0" + picture(b"89a", 2, 1, bw, [frame(2, 1, [1, 0])]))
+
+# Hostile pictures for the whole-picture targets (the corpus keeps the
+# many-frame file small: libFuzzer's inputs grow to the largest seed).
+for target in ("gif_image", "gif_qt_reader"):
+    write(target, "screen-8192.gif", huge_screen(8192, 8192))
+    write(target, "screen-65535.gif", huge_screen(65535, 65535))
+    write(target, "frames-500.gif", many_frames(500))
 
 write("gif_lzw_decoder", "plain.bin", bytes([3, 0, 1, 0]) + literals(2, [0, 1, 2, 3] * 2))
 write("gif_lzw_decoder", "interlaced.bin",
