@@ -4,17 +4,18 @@
 #include <vector>
 
 #include "GIFGraphicControl.h"
-#include "GIFImage.h"
+#include "GIFHeader.h"
+#include "GIFSubImage.h"
 
-TGIFFrameCompositor::TGIFFrameCompositor(TGIFImage& AImage, TGIFCanvas& ACanvas,
+TGIFFrameCompositor::TGIFFrameCompositor(TGIFPictureHost& AImage, TGIFCanvas& ACanvas,
                                          const TGIFRect& ARect, TGIFDrawFlags AOptions)
     : FImage(AImage), FCanvas(ACanvas), FRect(ARect), FOptions(AOptions) {
-  if (AImage.DrawBackgroundColor != clNone)
-    FBackgroundColor = AImage.DrawBackgroundColor;
-  else if (AImage.GetGlobalColorMap().Count() == 0)
+  if (AImage.GetDrawBackgroundColor() != clNone)
+    FBackgroundColor = AImage.GetDrawBackgroundColor();
+  else if (AImage.Header().ColorMap().Count() == 0)
     FBackgroundColor = clWindow;
   else
-    FBackgroundColor = AImage.GetBackgroundColor();
+    FBackgroundColor = AImage.Header().BackgroundColor();
 
   bool restoreBackground = (AOptions & gdKeepBackground) != 0;
   bool restorePrevious = false;
@@ -86,8 +87,8 @@ void TGIFFrameCompositor::Paint(int AFrame, int ADisposal, int AOldDisposal) {
 void TGIFFrameCompositor::RestoreArea(TGIFSubImage& AFrame) {
   const int width = FBackup->Width();
   const int height = FBackup->Height();
-  const int screenWidth = FImage.Width();
-  const int screenHeight = FImage.Height();
+  const int screenWidth = FImage.Header().Width();
+  const int screenHeight = FImage.Header().Height();
   std::vector<TGIFRect> areas;
   if ((FOptions & gdTile) && screenWidth > AFrame.Width() && screenHeight > AFrame.Height()) {
     for (int y = AFrame.Top(); y < height; y += screenHeight)

@@ -9,16 +9,16 @@
 
 #include "Bitmap.h"
 #include "GIFCanvas.h"
+#include "GIFPictureHost.h"
 #include "GIFSettings.h"
 
-class TGIFImage;
 class TGIFSubImage;
 
 class TGIFFrameCompositor {
 public:
   // Takes the buffers the picture's disposal methods need from what the
   // canvas shows in ARect.
-  TGIFFrameCompositor(TGIFImage& AImage, TGIFCanvas& ACanvas, const TGIFRect& ARect,
+  TGIFFrameCompositor(TGIFPictureHost& AImage, TGIFCanvas& ACanvas, const TGIFRect& ARect,
                       TGIFDrawFlags AOptions);
 
   bool Buffered() const { return FBackup != nullptr; }
@@ -30,7 +30,7 @@ public:
 private:
   void RestoreArea(TGIFSubImage& AFrame);
 
-  TGIFImage& FImage;
+  TGIFPictureHost& FImage;
   TGIFCanvas& FCanvas;
   TGIFRect FRect;
   TGIFDrawFlags FOptions;

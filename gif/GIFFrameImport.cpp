@@ -7,8 +7,8 @@
 #include "ColorReduction.h"
 #include "GIFError.h"
 #include "GIFGraphicControl.h"
-#include "GIFImage.h"
 #include "GIFMessages.h"
+#include "GIFSettings.h"
 #include "GIFSubImage.h"
 
 namespace {
@@ -85,11 +85,11 @@ void TGIFSubImage::Assign(const TBitmap& ABitmap, const TBitmap* AMask) {
     bitmap = std::make_unique<TBitmap>(ABitmap);
   } else {
     TBitmap source(ABitmap);
-    const TGIFColorReduction reduction =
-        FPicture ? FPicture->ColorReduction : DefaultColorReduction;
-    const TGIFDitherMode dither = FPicture ? FPicture->DitherMode : DefaultDitherMode;
-    const unsigned reductionBits = FPicture ? FPicture->ReductionBits : DefaultReductionBits;
-    bitmap = ReduceColors(source, reduction, dither, {}, reductionBits);
+    const TGIFFrameReduction reduction =
+        FPicture
+            ? FPicture->FrameReduction()
+            : TGIFFrameReduction{DefaultColorReduction, DefaultDitherMode, DefaultReductionBits};
+    bitmap = ReduceColors(source, reduction.Method, reduction.Dither, {}, reduction.Bits);
     // An unknown method, or the caller's palette that a frame has none of.
     if (bitmap->Empty()) GIFError(kMsgInvalidReduction);
   }

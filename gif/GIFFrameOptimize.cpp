@@ -2,7 +2,6 @@
 // transparent borders and merging pixels that repeat the previous frame.
 #include "GIFError.h"
 #include "GIFGraphicControl.h"
-#include "GIFImage.h"
 #include "GIFSubImage.h"
 
 namespace {

@@ -14,8 +14,8 @@
 
 #include "GIFCanvas.h"
 #include "GIFHeader.h"
-#include "GIFImageHost.h"
 #include "GIFImageList.h"
+#include "GIFPictureHost.h"
 #include "GIFSettings.h"
 #include "GIFStream.h"
 #include "GIFSubImage.h"
@@ -25,7 +25,7 @@
 class TGIFPainter;
 class TGIFPainterClock;
 
-class TGIFImage : public TGraphic, public TGIFImageHost {
+class TGIFImage : public TGraphic, public TGIFPictureHost {
 public:
   // Sender item, severity (1 for every warning of the codec), message.
   using TWarningEvent =
@@ -67,7 +67,7 @@ public:
 
   // Frame 0 alone (tiled or stretched), or the frames animated by a painter.
   void Draw(TGIFCanvas& ACanvas, const TGIFRect& ARect);
-  TPalette GetPalette();
+  TPalette GetPalette() override;
   void SetPalette(const TPalette& APalette);
 
   // Stops the painters and empties the picture.
@@ -82,7 +82,7 @@ public:
   void FreeBitmap();
   TColor GetBackgroundColor();
   TGIFGlobalColorMap& GetGlobalColorMap() { return FHeader.ColorMap(); }
-  bool ShouldDither() const;
+  bool ShouldDither() const override;
 
   // A painter for ACanvas and ARect, none when the picture is empty or the
   // rectangle is. A threaded one is returned to be started; one in the
@@ -99,7 +99,7 @@ public:
                 unsigned AColorBits, TGIFDitherMode ADitherMode);
 
   TGIFImageList& Images() { return FImages; }
-  TGIFSubImage& Frames(int AIndex) { return FImages.Frames(AIndex); }
+  TGIFSubImage& Frames(int AIndex) override { return FImages.Frames(AIndex); }
 
   // TGIFImageHost
   void ReportWarning(TGIFObject* ASender, int ASeverity, const std::string& AMessage) override;
@@ -112,14 +112,24 @@ public:
   TGIFCompression Compression() const override { return FCompression; }
   void GlobalColorMapChanged() override;
 
-  void SetCompression(TGIFCompression AValue) { FCompression = AValue; }
+  // TGIFPictureHost
+  TGIFFrameReduction FrameReduction() const override {
+    return {ColorReduction, DitherMode, ReductionBits};
+  }
+  TColor GetDrawBackgroundColor() const override { return DrawBackgroundColor; }
+  bool PaletteModified() const override { return TGraphic::PaletteModified(); }
+  void FramePaletteChanged() override {
+    SetPaletteModified(true);
+    Changed();
+  }
   // Progress of the picture's long operations, as its OnProgress reports it.
   void ReportProgress(TProgressStage AStage, int APercentDone, bool ARedrawNow,
-                      const std::string& AMessage) {
+                      const std::string& AMessage) override {
     Progress(AStage, APercentDone, ARedrawNow, AMessage);
   }
-  // Signals a change of the picture (OnChange).
-  void NotifyChanged() { Changed(); }
+  void NotifyChanged() override { Changed(); }
+
+  void SetCompression(TGIFCompression AValue) { FCompression = AValue; }
 
   TGIFDrawFlags DrawOptions = DefaultDrawOptions;
   TGIFColorReduction ColorReduction = DefaultColorReduction;

@@ -8,9 +8,10 @@
 #include "Dither.h"
 #include "GIFError.h"
 #include "GIFGraphicControl.h"
-#include "GIFImage.h"
+#include "GIFHeader.h"
 #include "GIFImageData.h"
 #include "GIFMessages.h"
+#include "GIFSettings.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ constexpr int kProgressRows = 32;
 
 } // namespace
 
-TGIFSubImage::TGIFSubImage(TGIFImage* AImage) : TGIFFrameBase(AImage), FPicture(AImage) {}
+TGIFSubImage::TGIFSubImage(TGIFPictureHost* AImage) : TGIFFrameBase(AImage), FPicture(AImage) {}
 
 TGIFSubImage::~TGIFSubImage() = default;
 
@@ -125,10 +126,7 @@ void TGIFSubImage::SetPalette(const TPalette& APalette) {
   FLocalPalette = APalette;
   if (FBitmap && !SameColors(APalette, FBitmap->Palette())) {
     FreeBitmap();
-    if (FPicture) {
-      FPicture->SetPaletteModified(true);
-      FPicture->NotifyChanged();
-    }
+    if (FPicture) FPicture->FramePaletteChanged();
   }
 }
 

@@ -11,19 +11,18 @@
 #include "Bitmap.h"
 #include "GIFCanvas.h"
 #include "GIFFrameBase.h"
+#include "GIFPictureHost.h"
 #include "Graphic.h"
 #include "Palette.h"
 #include "PictureFormats.h"
 
-class TGIFImage;
-
 class TGIFSubImage : public TGIFFrameBase {
 public:
-  explicit TGIFSubImage(TGIFImage* AImage);
+  explicit TGIFSubImage(TGIFPictureHost* AImage);
   ~TGIFSubImage() override;
 
   // The picture the frame belongs to; null for a frame of none.
-  TGIFImage* Picture() const { return FPicture; }
+  TGIFPictureHost* Picture() const { return FPicture; }
 
   // Also frees the bitmap and the mask.
   void Clear() override;
@@ -102,7 +101,7 @@ private:
   // The transparent index Merge writes; -1 when the frame cannot have one.
   int MergeIndex(bool& AMade);
 
-  TGIFImage* FPicture;
+  TGIFPictureHost* FPicture;
   std::unique_ptr<TBitmap> FBitmap;
   std::unique_ptr<TBitmap> FMask;
   bool FNeedMask = true;
