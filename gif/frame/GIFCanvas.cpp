@@ -122,18 +122,17 @@ void TGIFCanvas::CopyRect(const TGIFRect& ADest, const TBitmap& ASource,
   if (ASource.BitsPerPixel() == FTarget.BitsPerPixel() && ADest.Width() == ASourceRect.Width() &&
       ADest.Height() == ASourceRect.Height()) {
     // The same size and depth: whole pixels, the fourth byte included.
-    const TGIFRect visible = IntersectRect(ADest, ClipRect());
-    const int bytes = FTarget.BitsPerPixel() / 8;
-    for (int y = visible.Top; y < visible.Bottom; ++y) {
-      const int sy = ASourceRect.Top + (y - ADest.Top);
-      if (sy < 0 || sy >= ASource.Height()) continue;
-      for (int x = visible.Left; x < visible.Right; ++x) {
-        const int sx = ASourceRect.Left + (x - ADest.Left);
-        if (sx < 0 || sx >= ASource.Width()) continue;
-        std::copy_n(ASource.ScanLine(sy) + static_cast<size_t>(sx) * bytes, bytes,
-                    FTarget.ScanLine(y) + static_cast<size_t>(x) * bytes);
-      }
-    }
+    // Row by row, each row's span that lies inside both bitmaps in one move:
+    // the painters copy whole buffers for every frame.
+    const int dx = ASourceRect.Left - ADest.Left;
+    const int dy = ASourceRect.Top - ADest.Top;
+    const TGIFRect visible = IntersectRect(
+        IntersectRect(ADest, ClipRect()), {-dx, -dy, ASource.Width() - dx, ASource.Height() - dy});
+    const size_t bytes = static_cast<size_t>(FTarget.BitsPerPixel() / 8);
+    const size_t span = static_cast<size_t>(visible.Width()) * bytes;
+    for (int y = visible.Top; y < visible.Bottom; ++y)
+      std::copy_n(ASource.ScanLine(y + dy) + static_cast<size_t>(visible.Left + dx) * bytes, span,
+                  FTarget.ScanLine(y) + static_cast<size_t>(visible.Left) * bytes);
     return;
   }
   Blend(ADest, ASource, ASourceRect, nullptr);

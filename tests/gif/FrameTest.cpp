@@ -188,6 +188,43 @@ TEST(FrameTest, StretchingTakesTheNearestSourcePixelByPixelCentres) {
   }
 }
 
+// A copy at the source's own size takes every pixel (the fourth byte too)
+// that lies inside both bitmaps and leaves the rest of the target alone,
+// whichever edges the rectangles cross.
+TEST(FrameTest, SameSizeCopyTakesWhatLiesInsideBothBitmaps) {
+  TBitmap source(5, 4, 32);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x)
+      for (int b = 0; b < 4; ++b)
+        source.ScanLine(y)[4 * x + b] = static_cast<uint8_t>(16 * y + 4 * x + b + 1);
+  const std::vector<std::pair<TGIFRect, TGIFRect>> copies{
+      {{0, 0, 5, 4}, {0, 0, 5, 4}},   // whole onto whole
+      {{-2, -1, 3, 3}, {0, 0, 5, 4}}, // the target's left and top edges cut it
+      {{3, 2, 8, 6}, {0, 0, 5, 4}},   // its right and bottom edges
+      {{1, 1, 4, 3}, {2, 1, 5, 3}},   // a part from inside the source
+      {{0, 0, 4, 4}, {-1, -2, 3, 2}}, // from beyond the source's top left
+      {{2, 0, 6, 3}, {3, 2, 7, 5}},   // beyond its bottom right
+      {{7, 0, 9, 2}, {0, 0, 2, 2}},   // wholly outside the target
+  };
+  for (const auto& [dest, from] : copies) {
+    TBitmap target(6, 5, 32);
+    std::fill(target.Bits().begin(), target.Bits().end(), uint8_t{0xEE});
+    TGIFCanvas(target).CopyRect(dest, source, from);
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 6; ++x) {
+        const int sx = x - dest.Left + from.Left;
+        const int sy = y - dest.Top + from.Top;
+        const bool copied = x >= dest.Left && x < dest.Right && y >= dest.Top && y < dest.Bottom &&
+                            sx >= 0 && sx < 5 && sy >= 0 && sy < 4;
+        for (int b = 0; b < 4; ++b)
+          EXPECT_EQ(target.ScanLine(y)[4 * x + b],
+                    copied ? source.ScanLine(sy)[4 * sx + b] : uint8_t{0xEE})
+              << "copy to " << dest.Left << "," << dest.Top << " from " << from.Left << ","
+              << from.Top << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST(FrameTest, FramesArePlacedByTheirOffsetScaledOrTiled) {
   TGIFImage image;
   SetGlobalColors(image, {RGB(0, 0, 0), RGB(255, 255, 255)});
