@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "GIFError.h"
+#include "GIFImageData.h"
 #include "GIFMessages.h"
 #include "GIFPainter.h"
 #include "MainThread.h"
@@ -389,6 +390,9 @@ void TGIFImage::SetPalette(const TPalette& APalette) {
 
 void TGIFImage::NewBitmap() {
   if (FBitmap) return;
+  // The composed picture is bounded as a frame is, before it is allocated:
+  // a header may claim a screen of 65535 x 65535 pixels in a few bytes.
+  CheckFrameSize(static_cast<size_t>(Width()), static_cast<size_t>(Height()));
   auto bitmap = std::make_unique<TBitmap>(Width(), Height(), 32);
   bitmap->Palette() = PaletteQuads(GetPalette());
   FBitmap = std::move(bitmap);

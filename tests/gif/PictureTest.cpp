@@ -267,6 +267,27 @@ TEST(PictureTest, CachedBitmapShowsTheFirstFrameOnTheLogicalScreen) {
   EXPECT_EQ(BitmapPixelBGR(converted, 0, 0), 0u);
 }
 
+// A few bytes of header claim a screen of any size; the frame bound holds
+// for the composed picture too, before anything is allocated.
+TEST(PictureTest, ComposedBitmapOfAScreenBeyondTheFrameBoundIsRefused) {
+  TLoadedPicture huge = LoadPicture(ReadFileBytes(VEXMORA_GIF_HOSTILE_FILES "/screen-65535.gif"));
+  ASSERT_EQ(huge.Error, "") << "loading holds the 1 x 1 frame alone";
+  ASSERT_EQ(huge.Image->FrameCount(), 1);
+  const std::string refused =
+      "Image of 65535 x 65535 pixels exceeds the limit of 67108864 pixels per frame";
+  EXPECT_EQ(ErrorOf([&] { huge.Image->GetBitmap(); }), refused);
+  TBitmap target;
+  EXPECT_EQ(ErrorOf([&] { huge.Image->AssignTo(target); }), refused);
+
+  TGIFImage oneRowMore;
+  SetGlobalColors(oneRowMore, {RGB(0, 0, 0), RGB(9, 8, 7)});
+  oneRowMore.Header().ScreenDescriptor().ScreenWidth = 8192;
+  oneRowMore.Header().ScreenDescriptor().ScreenHeight = 8193;
+  AddFrame(oneRowMore, 0, 0, 1, 1, {1});
+  EXPECT_EQ(ErrorOf([&] { oneRowMore.GetBitmap(); }),
+            "Image of 8192 x 8193 pixels exceeds the limit of 67108864 pixels per frame");
+}
+
 TEST(PictureTest, PaletteQueryWithinAPaletteQueryIsRefused) {
   TGIFImage image;
   AddFrame(image, 0, 0, 1, 1, {0});
