@@ -65,3 +65,28 @@ inline void AddLoop(TGIFSubImage& AFrame, int ALoops) {
 inline TColor RGB(int ARed, int AGreen, int ABlue) {
   return static_cast<TColor>(ARed | (AGreen << 8) | (ABlue << 16));
 }
+
+// Three frames on a 4 x 2 screen: red all over and kept, then a blue left
+// half and a green right half that each restore to the previous picture.
+// While the green half shows, the blue one is gone: the left half is red.
+inline std::unique_ptr<TGIFImage> RestoringToPreviousTwice() {
+  auto image = std::make_unique<TGIFImage>();
+  SetGlobalColors(*image, {RGB(255, 0, 0), RGB(0, 0, 255), RGB(0, 255, 0), RGB(0, 0, 0)});
+  SetTiming(AddFrame(*image, 0, 0, 4, 2, std::vector<uint8_t>(8, 0)), 10, dmNoDisposal);
+  SetTiming(AddFrame(*image, 0, 0, 2, 2, {1, 1, 1, 1}), 10, dmPrevious);
+  SetTiming(AddFrame(*image, 2, 0, 2, 2, {2, 2, 2, 2}), 10, dmPrevious);
+  return image;
+}
+
+// The RGBA bytes of a picture written as one letter a pixel, rows parted by
+// "/": R red, G green, B blue, . transparent.
+inline std::vector<uint8_t> LettersRGBA(const std::string& APixels) {
+  std::vector<uint8_t> rgba;
+  for (char pixel : APixels) {
+    if (pixel == '/') continue;
+    const bool opaque = pixel == 'R' || pixel == 'G' || pixel == 'B';
+    rgba.insert(rgba.end(), {uint8_t(pixel == 'R' ? 255 : 0), uint8_t(pixel == 'G' ? 255 : 0),
+                             uint8_t(pixel == 'B' ? 255 : 0), uint8_t(opaque ? 255 : 0)});
+  }
+  return rgba;
+}

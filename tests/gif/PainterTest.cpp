@@ -250,6 +250,18 @@ TEST(PainterTest, ThreadIsStoppedAndJoinedWhenThePictureIsFreed) {
   EXPECT_EQ(paints, painted);
 }
 
+// The second of two restore-to-previous frames in a row starts from the
+// picture before the first, not from the canvas that still shows the first.
+TEST(PainterTest, ConsecutiveRestoreToPreviousFramesLeaveNoGhost) {
+  auto image = RestoringToPreviousTwice();
+  const std::vector<TBitmap> frames = ComposeFrames(*image);
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(CompareRGBA(LettersRGBA("RRRR/RRRR"), CanvasRGBA(frames[0]), 4), "");
+  EXPECT_EQ(CompareRGBA(LettersRGBA("BBRR/BBRR"), CanvasRGBA(frames[1]), 4), "");
+  EXPECT_EQ(CompareRGBA(LettersRGBA("RRGG/RRGG"), CanvasRGBA(frames[2]), 4), "")
+      << "the first restoring frame must not show while the second does";
+}
+
 TEST(PainterTest, DrawPaintsOnTheCachedBitmapAndTheCanvasShowsIt) {
   auto image = Animation({1, 1, 1}, 0);
   image->PainterClock = std::make_shared<TFakeClock>();
