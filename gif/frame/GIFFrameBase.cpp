@@ -78,13 +78,27 @@ void TGIFFrameBase::MapIndices(const TColormapReverse& AMap) {
 }
 
 void TGIFFrameBase::LoadFromStream(TGIFStream& AStream) {
+  if (LoadDescriptor(AStream)) LoadImageData(AStream);
+}
+
+bool TGIFFrameBase::ScanFromStream(TGIFStream& AStream) {
+  if (!LoadDescriptor(AStream)) return false;
+  // What the decoder refuses before it decodes anything.
+  CheckFrameSize(FImageDescriptor.Width, FImageDescriptor.Height);
+  const int minCodeSize = ReadByte(AStream);
+  if (minCodeSize >= 12) GIFError(kMsgClearCodeTooLarge);
+  if (minCodeSize != kEndOfStream) SkipSubBlocks(AStream);
+  return FImageDescriptor.Width > 0 && FImageDescriptor.Height > 0;
+}
+
+bool TGIFFrameBase::LoadDescriptor(TGIFStream& AStream) {
   Clear();
   FExtensions.LoadFromStream(AStream);
 
   int next = ReadByte(AStream);
-  if (next == kEndOfStream) return;
+  if (next == kEndOfStream) return false;
   AStream.Seek(-1, TSeekOrigin::soCurrent);
-  if (next == kTrailerByte || next == 0) return;
+  if (next == kTrailerByte || next == 0) return false;
 
   uint8_t descriptor[10];
   ReadCheck(AStream, descriptor, sizeof(descriptor));
@@ -104,7 +118,7 @@ void TGIFFrameBase::LoadFromStream(TGIFStream& AStream) {
 
   if (FImageDescriptor.PackedFields & kLocalTableFlag)
     FColorMap.LoadFromStream(AStream, 2 << (FImageDescriptor.PackedFields & 7));
-  LoadImageData(AStream);
+  return true;
 }
 
 void TGIFFrameBase::LoadImageData(TGIFStream& AStream) {

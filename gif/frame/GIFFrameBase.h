@@ -50,6 +50,11 @@ public:
 
   // Reads the extensions, the descriptor, the local table and the image data.
   void LoadFromStream(TGIFStream& AStream) override;
+  // Reads the frame's blocks as LoadFromStream does but steps over the
+  // image data without decoding it, so that a picture's layout is read
+  // without its pixels: the frame is left empty. Answers whether the frame
+  // holds an image; raises what LoadFromStream raises before it decodes.
+  bool ScanFromStream(TGIFStream& AStream);
   // Writes the extensions and, unless the frame is empty, the descriptor,
   // the local table and the image data.
   void SaveToStream(TGIFStream& AStream) override;
@@ -94,6 +99,9 @@ private:
   friend class TGIFLocalColorMap;
   friend class TGIFGraphicControlExtension;
 
+  // The extensions, the descriptor and the local table; false when the
+  // frame has no image descriptor.
+  bool LoadDescriptor(TGIFStream& AStream);
   void LoadImageData(TGIFStream& AStream);
   void SaveImageData(TGIFStream& AStream);
 

@@ -3,8 +3,11 @@
 
 #include <QIODevice>
 #include <QVariant>
+#include <QtGlobal>
 
+#include "GIFFrameReader.h"
 #include "GIFImage.h"
+#include "GIFQtImage.h"
 
 namespace {
 
@@ -14,6 +17,9 @@ bool IsSignature(const QByteArray& ABytes, int AOffset) {
 
 } // namespace
 
+TGIFImageIOHandler::TGIFImageIOHandler() = default;
+TGIFImageIOHandler::~TGIFImageIOHandler() = default;
+
 bool TGIFImageIOHandler::CanRead(QIODevice* ADevice) {
   if (!ADevice) return false;
   const QByteArray head = ADevice->peek(7);
@@ -21,38 +27,60 @@ bool TGIFImageIOHandler::CanRead(QIODevice* ADevice) {
 }
 
 bool TGIFImageIOHandler::canRead() const {
-  if (FLoaded) return !FFailed && FNext < FFrames.size();
+  if (FOpened) return !FFailed && FReader->Composed() < FReader->FrameCount();
   if (!CanRead(device())) return false;
   setFormat("gif");
   return true;
 }
 
-bool TGIFImageIOHandler::Load() const {
-  if (FLoaded) return !FFailed;
-  FLoaded = true;
+bool TGIFImageIOHandler::Fail(const char* AReason) const {
+  FFailed = true;
+  if (AReason) qWarning("GIF: %s", AReason);
+  return false;
+}
+
+bool TGIFImageIOHandler::Open() const {
+  if (FOpened) return !FFailed;
+  FOpened = true;
   QIODevice* source = device();
-  if (!source) {
-    FFailed = true;
-    return false;
-  }
-  const QByteArray bytes = source->readAll();
+  if (!source) return Fail(nullptr);
   try {
-    TGIFImage picture;
-    TGIFMemoryStream stream(bytes.constData(), static_cast<size_t>(bytes.size()));
-    picture.LoadFromStream(stream);
-    FFrames = ComposeFramesAsImages(picture);
-    FLoopCount = QtLoopCount(picture);
-  } catch (const std::exception&) {
-    FFailed = true;
+    const QByteArray bytes = source->readAll();
+    FReader = std::make_unique<TGIFFrameReader>(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                                static_cast<size_t>(bytes.size()));
+  } catch (const std::exception& AError) {
+    return Fail(AError.what());
   }
-  FFailed = FFailed || FFrames.isEmpty();
-  return !FFailed;
+  // Nothing to show: no frame with an image, or a screen without pixels.
+  if (FReader->FrameCount() == 0 || FReader->Width() == 0 || FReader->Height() == 0)
+    return Fail(nullptr);
+  return true;
+}
+
+bool TGIFImageIOHandler::Advance() {
+  if (!Open() || FReader->Composed() >= FReader->FrameCount()) return false;
+  if (FCanvas.isNull()) {
+    // Within the reader's allocation limit, as Qt's own readers allocate.
+    if (!allocateImage(QSize(FReader->Width(), FReader->Height()), QImage::Format_ARGB32, &FCanvas))
+      return Fail(nullptr);
+    FCanvas.fill(0);
+  }
+  // The caller may still hold the previous frame: bits() gives the canvas
+  // memory of its own first.
+  uchar* bits = FCanvas.bits();
+  if (!bits) return Fail("out of memory");
+  TBitmap canvas;
+  canvas.Attach(bits, FCanvas.width(), FCanvas.height(), 32);
+  try {
+    return FReader->ComposeNext(canvas) || Fail(nullptr);
+  } catch (const std::exception& AError) {
+    return Fail(AError.what());
+  }
 }
 
 bool TGIFImageIOHandler::read(QImage* AImage) {
-  if (!Load() || FNext >= FFrames.size()) return false;
-  *AImage = FFrames[FNext].Image;
-  ++FNext;
+  if (!Advance()) return false;
+  *AImage = FCanvas;
   return true;
 }
 
@@ -82,32 +110,38 @@ bool TGIFImageIOHandler::write(const QImage& AImage) {
 }
 
 int TGIFImageIOHandler::imageCount() const {
-  return Load() ? static_cast<int>(FFrames.size()) : 0;
+  return Open() ? FReader->FrameCount() : 0;
 }
 
 int TGIFImageIOHandler::loopCount() const {
-  return Load() ? FLoopCount : 0;
+  // Qt counts 0 for play once and -1 for ever; the file stores 0 for ever.
+  if (!Open() || FReader->LoopCount() < 0) return 0;
+  return FReader->LoopCount() == 0 ? -1 : FReader->LoopCount();
 }
 
 int TGIFImageIOHandler::nextImageDelay() const {
   // The delay of the frame read last: how long it stays before the next.
-  if (!Load() || FNext == 0) return 0;
-  return FFrames[FNext - 1].DelayMs;
+  if (!Open() || FReader->Composed() == 0) return 0;
+  return FReader->Delay() * 10;
 }
 
 int TGIFImageIOHandler::currentImageNumber() const {
-  return FNext == 0 ? 0 : FNext - 1;
+  return FReader && FReader->Composed() > 0 ? FReader->Composed() - 1 : 0;
 }
 
 bool TGIFImageIOHandler::jumpToNextImage() {
-  if (!Load() || FNext >= FFrames.size()) return false;
-  ++FNext;
-  return true;
+  return Advance();
 }
 
 bool TGIFImageIOHandler::jumpToImage(int AImageNumber) {
-  if (!Load() || AImageNumber < 0 || AImageNumber >= FFrames.size()) return false;
-  FNext = AImageNumber;
+  if (!Open() || AImageNumber < 0 || AImageNumber >= FReader->FrameCount()) return false;
+  // A frame shows what the frames before it left: going back starts over.
+  if (AImageNumber < FReader->Composed()) {
+    FReader->Rewind();
+    if (!FCanvas.isNull()) FCanvas.fill(0);
+  }
+  while (FReader->Composed() < AImageNumber)
+    if (!Advance()) return false;
   return true;
 }
 
@@ -117,6 +151,6 @@ bool TGIFImageIOHandler::supportsOption(ImageOption AOption) const {
 
 QVariant TGIFImageIOHandler::option(ImageOption AOption) const {
   if (AOption == Animation) return true;
-  if (AOption == Size && Load()) return FFrames.first().Image.size();
+  if (AOption == Size && Open()) return QSize(FReader->Width(), FReader->Height());
   return {};
 }

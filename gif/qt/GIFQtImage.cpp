@@ -1,11 +1,7 @@
-// Conversions between Qt images and the codec's bitmaps, and composed frames.
+// Conversions between Qt images and the codec's bitmaps.
 #include "GIFQtImage.h"
 
-#include "GIFAppExtensions.h"
 #include "GIFCanvas.h"
-#include "GIFFrameCompositor.h"
-#include "GIFGraphicControl.h"
-#include "GIFImage.h"
 
 bool BitmapFromImage(const QImage& AImage, TBitmap& ABitmap, TBitmap* AMask) {
   const QImage source = AImage.convertToFormat(QImage::Format_ARGB32);
@@ -33,6 +29,8 @@ bool BitmapFromImage(const QImage& AImage, TBitmap& ABitmap, TBitmap* AMask) {
 QImage ImageFromBitmap(const TBitmap& ABitmap, bool AAlpha) {
   QImage image(ABitmap.Width(), ABitmap.Height(),
                AAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  // Qt answers a null image when it cannot allocate one.
+  if (image.isNull()) return image;
   const bool alpha = AAlpha && ABitmap.BitsPerPixel() == 32;
   for (int y = 0; y < ABitmap.Height(); ++y) {
     auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -44,32 +42,4 @@ QImage ImageFromBitmap(const TBitmap& ABitmap, bool AAlpha) {
     }
   }
   return image;
-}
-
-QList<TComposedFrame> ComposeFramesAsImages(TGIFImage& APicture) {
-  QList<TComposedFrame> frames;
-  if (APicture.Empty() || APicture.Width() == 0 || APicture.Height() == 0) return frames;
-  TBitmap screen(APicture.Width(), APicture.Height(), 32);
-  TGIFCanvas canvas(screen);
-  TGIFFrameCompositor compositor(APicture, canvas, canvas.ClipRect(), gdTransparent);
-  int oldDisposal = dmNoDisposal;
-  for (int i = 0; i < APicture.FrameCount(); ++i) {
-    TGIFSubImage& frame = APicture.Frames(i);
-    if (frame.Empty()) continue;
-    TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
-    const int disposal = control ? control->Disposal() : static_cast<int>(dmNone);
-    compositor.Paint(i, disposal, oldDisposal);
-    oldDisposal = disposal;
-    frames.append({ImageFromBitmap(screen, true), control ? control->Delay() * 10 : 0});
-  }
-  return frames;
-}
-
-int QtLoopCount(TGIFImage& APicture) {
-  for (int i = 0; i < APicture.FrameCount(); ++i)
-    for (int e = 0; e < APicture.Frames(i).Extensions().Count(); ++e)
-      if (auto* loop =
-              dynamic_cast<TGIFAppExtNSLoop*>(APicture.Frames(i).Extensions().Extensions(e)))
-        return loop->Loops() == 0 ? -1 : loop->Loops();
-  return 0;
 }

@@ -62,15 +62,20 @@ def frame(width, height, pixels, packed=0, local=b"", extensions=b"", min_code_s
             bytes([packed]) + local + literals(min_code_size, pixels))
 
 
+# Kept, 0.1 s, no transparency.
+opaque_gce = b"!\xF9\x04\x04\x0A\x00\x00\x00"
+
+
 def huge_screen(width, height):
-    """One 1x1 frame on a logical screen of width x height: 43 bytes."""
-    return picture(b"89a", width, height, bw, [frame(1, 1, [1], extensions=gce)])
+    """One white 1x1 frame on a logical screen of width x height: 43 bytes."""
+    return picture(b"89a", width, height, bw, [frame(1, 1, [1], extensions=opaque_gce)])
 
 
 def many_frames(count, width=1000, height=1000):
-    """count 1x1 frames spread over a width x height screen, 23 bytes each."""
+    """count 1x1 frames, black and white in turn, row by row over a width x
+    height screen, 23 bytes each."""
     return picture(b"89a", width, height, bw, [
-        frame(1, 1, [i % 2], extensions=gce, left=i % width, top=(i // width) % height)
+        frame(1, 1, [i % 2], extensions=opaque_gce, left=i % width, top=(i // width) % height)
         for i in range(count)])
 
 

@@ -1,7 +1,9 @@
 // The codec on the Qt side: Qt's image reader, movie and writer open and
 // save GIFs through it (files only this codec takes prove that it is this
-// codec), and pictures travel over the X server's clipboard to another
-// program (xclip) and back.
+// codec); the reader composes frame after frame as the painter does, goes
+// back and forth, and refuses files that ask for more than the bounds allow
+// with the codec's own text; and pictures travel over the X server's
+// clipboard to another program (xclip) and back.
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -21,6 +23,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "CodeStream.h"
 #include "ExternalProgram.h"
 #include "FrameBuilder.h"
 #include "GIFClipboard.h"
@@ -117,6 +120,217 @@ TEST(QtImageReaderTest, MovieAndFileNamesFindTheCodec) {
   QImage first(QString::fromStdString(folder.Path("anim.gif")));
   ASSERT_FALSE(first.isNull());
   EXPECT_EQ(first.pixel(0, 0), qRgb(255, 0, 0));
+}
+
+QByteArray Bytes(const TBytes& AFile) {
+  return QByteArray(reinterpret_cast<const char*>(AFile.data()),
+                    static_cast<qsizetype>(AFile.size()));
+}
+
+// What a reader gives, frame by frame, and the warnings Qt logged meanwhile.
+struct TReadFrames {
+  int Count = 0;
+  std::vector<std::vector<uint8_t>> Frames;
+  std::vector<int> Delays;
+  std::vector<std::string> Warnings;
+};
+
+// Qt's warnings while it lives (the plugin says there why it refused a file).
+class TWarningLog {
+public:
+  TWarningLog() { FPrevious = qInstallMessageHandler(&TWarningLog::Handle); }
+  ~TWarningLog() {
+    qInstallMessageHandler(FPrevious);
+    Lines().clear();
+  }
+  TWarningLog(const TWarningLog&) = delete;
+  TWarningLog& operator=(const TWarningLog&) = delete;
+  static std::vector<std::string>& Lines() {
+    static std::vector<std::string> lines;
+    return lines;
+  }
+
+private:
+  static void Handle(QtMsgType, const QMessageLogContext&, const QString& AText) {
+    Lines().push_back(AText.toStdString());
+  }
+  QtMessageHandler FPrevious;
+};
+
+TReadFrames ReadAll(QByteArray ABytes, int AAllocationLimitMb = 0) {
+  TWarningLog log;
+  QBuffer buffer(&ABytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "gif");
+  if (AAllocationLimitMb > 0) reader.setAllocationLimit(AAllocationLimitMb);
+  TReadFrames read;
+  read.Count = reader.imageCount();
+  QImage frame;
+  while (reader.read(&frame)) {
+    read.Frames.push_back(ImageRGBA(frame));
+    read.Delays.push_back(reader.nextImageDelay());
+  }
+  read.Warnings = TWarningLog::Lines();
+  return read;
+}
+
+// Seven frames on an 8 x 6 screen with every disposal method, transparent
+// pixels, restoring frames in a row and a frame reaching beyond the screen.
+std::unique_ptr<TGIFImage> EveryDisposal() {
+  auto image = std::make_unique<TGIFImage>();
+  SetGlobalColors(
+      *image, {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255), RGB(0, 0, 0)});
+  struct TFrame {
+    int Left, Top, Width, Height, Disposal;
+  };
+  const TFrame frames[] = {{0, 0, 8, 6, dmNoDisposal}, {1, 1, 4, 3, dmBackground},
+                           {3, 2, 4, 3, dmPrevious},   {5, 3, 5, 5, dmPrevious},
+                           {2, 0, 3, 3, dmNone},       {0, 2, 6, 2, dmBackground},
+                           {1, 1, 3, 4, dmPrevious}};
+  int index = 0;
+  for (const TFrame& spec : frames) {
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < spec.Width * spec.Height; ++i)
+      pixels.push_back(static_cast<uint8_t>(i % 3 == 0 ? 4 : (index + i) % 4));
+    TGIFSubImage& frame = AddFrame(*image, spec.Left, spec.Top, spec.Width, spec.Height, pixels);
+    SetTiming(frame, 10 + index, spec.Disposal);
+    if (index > 0) SetTransparentIndex(frame, 4);
+    ++index;
+  }
+  // The fourth frame reaches beyond the screen, which a file may do.
+  image->Header().ScreenDescriptor().ScreenWidth = 8;
+  image->Header().ScreenDescriptor().ScreenHeight = 6;
+  return image;
+}
+
+TEST(QtImageReaderTest, ComposesEveryDisposalMethodAsThePainterDoes) {
+  auto image = EveryDisposal();
+  const TReadFrames read = ReadAll(Bytes(SavePicture(*image)));
+  const std::vector<TBitmap> painted = ComposeFrames(*image);
+  ASSERT_EQ(read.Count, 7);
+  ASSERT_EQ(read.Frames.size(), painted.size());
+  for (size_t i = 0; i < painted.size(); ++i) {
+    EXPECT_EQ(CompareRGBA(CanvasRGBA(painted[i]), read.Frames[i], 8), "") << "frame " << i;
+    EXPECT_EQ(read.Delays[i], 100 + 10 * static_cast<int>(i)) << "frame " << i;
+  }
+}
+
+TEST(QtImageReaderTest, TwoRestoreToPreviousFramesInARowLeaveNoGhost) {
+  auto image = RestoringToPreviousTwice();
+  const TReadFrames read = ReadAll(Bytes(SavePicture(*image)));
+  ASSERT_EQ(read.Frames.size(), 3u);
+  EXPECT_EQ(CompareRGBA(LettersRGBA("RRRR/RRRR"), read.Frames[0], 4), "");
+  EXPECT_EQ(CompareRGBA(LettersRGBA("BBRR/BBRR"), read.Frames[1], 4), "");
+  EXPECT_EQ(CompareRGBA(LettersRGBA("RRGG/RRGG"), read.Frames[2], 4), "")
+      << "the first restoring frame must not show while the second does";
+}
+
+TEST(QtImageReaderTest, JumpsBackAndForthGiveTheFramesOfAPlainRead) {
+  auto image = EveryDisposal();
+  QByteArray bytes = Bytes(SavePicture(*image));
+  const TReadFrames plain = ReadAll(bytes);
+  ASSERT_EQ(plain.Frames.size(), 7u);
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "gif");
+  QImage frame;
+  for (int number : {4, 1, 6, 0, 5}) {
+    ASSERT_TRUE(reader.jumpToImage(number)) << number;
+    ASSERT_TRUE(reader.read(&frame)) << number;
+    EXPECT_EQ(reader.currentImageNumber(), number);
+    EXPECT_EQ(CompareRGBA(plain.Frames[size_t(number)], ImageRGBA(frame), 8), "") << number;
+  }
+  ASSERT_TRUE(reader.jumpToImage(2));
+  ASSERT_TRUE(reader.jumpToNextImage());
+  ASSERT_TRUE(reader.read(&frame));
+  EXPECT_EQ(CompareRGBA(plain.Frames[3], ImageRGBA(frame), 8), "") << "the next but one";
+  EXPECT_FALSE(reader.jumpToImage(7));
+  EXPECT_FALSE(reader.jumpToImage(-1));
+}
+
+// The count comes from the layout without decoding: frames before damaged
+// image data are shown, and the codec says why the next one is not.
+TEST(QtImageReaderTest, FramesUpToDamagedImageDataAreRead) {
+  auto image = Animation();
+  TBytes file = SavePicture(*image);
+  std::vector<size_t> images;
+  const std::vector<size_t> blocks = BlockOffsets(file);
+  for (size_t i = 0; i + 1 < blocks.size(); ++i)
+    if (file[blocks[i]] == ',') images.push_back(i);
+  ASSERT_EQ(images.size(), 3u);
+  // The third frame's data: a first code beyond the table.
+  const size_t data = blocks[images[2]] + 10;
+  file.erase(file.begin() + static_cast<std::ptrdiff_t>(data),
+             file.begin() + static_cast<std::ptrdiff_t>(blocks[images[2] + 1]));
+  const TBytes damaged = PackCodes(2, {4, 7, 5});
+  file.insert(file.begin() + static_cast<std::ptrdiff_t>(data), damaged.begin(), damaged.end());
+
+  const TReadFrames read = ReadAll(Bytes(file));
+  EXPECT_EQ(read.Count, 3);
+  const std::vector<TBitmap> painted = ComposeFrames(*image);
+  ASSERT_EQ(read.Frames.size(), 2u);
+  for (size_t i = 0; i < 2; ++i)
+    EXPECT_EQ(CompareRGBA(CanvasRGBA(painted[i]), read.Frames[i], 6), "") << "frame " << i;
+  ASSERT_EQ(read.Warnings.size(), 1u);
+  EXPECT_EQ(read.Warnings[0], "GIF: Circular decoder table entry");
+}
+
+// Files of a few bytes that ask for far more memory than they hold
+// (tests/fuzz/make-gif-seeds.py writes them). Their frames are looked at in
+// place: a copy of each would be the memory the reader saves.
+TBytes HostileFile(const std::string& AName) {
+  return ReadFileBytes(std::string(VEXMORA_GIF_HOSTILE_FILES) + "/" + AName);
+}
+
+TEST(QtImageReaderTest, AHugeScreenIsRefusedBeforeItIsAllocated) {
+  const TReadFrames beyond = ReadAll(Bytes(HostileFile("screen-65535.gif")));
+  EXPECT_EQ(beyond.Count, 0);
+  EXPECT_TRUE(beyond.Frames.empty());
+  EXPECT_EQ(beyond.Warnings, std::vector<std::string>{"GIF: Image of 65535 x 65535 pixels "
+                                                      "exceeds the limit of 67108864 pixels "
+                                                      "per frame"});
+
+  // At the bound, the reader's allocation limit decides, as for Qt's readers.
+  QByteArray atBound = Bytes(HostileFile("screen-8192.gif"));
+  const TReadFrames limited = ReadAll(atBound);
+  EXPECT_EQ(limited.Count, 1);
+  EXPECT_TRUE(limited.Frames.empty());
+  ASSERT_EQ(limited.Warnings.size(), 1u);
+  EXPECT_NE(limited.Warnings[0].find("allocation limit"), std::string::npos) << limited.Warnings[0];
+
+  QBuffer buffer(&atBound);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "gif");
+  reader.setAllocationLimit(300);
+  QImage screen;
+  ASSERT_TRUE(reader.read(&screen));
+  ASSERT_EQ(screen.size(), QSize(8192, 8192));
+  EXPECT_EQ(screen.pixel(0, 0), qRgba(255, 255, 255, 255)) << "the 1 x 1 frame in white";
+  EXPECT_EQ(qAlpha(screen.pixel(1, 0)), 0) << "transparent where no frame has drawn";
+  EXPECT_EQ(qAlpha(screen.pixel(8191, 8191)), 0);
+  EXPECT_FALSE(reader.read(&screen));
+}
+
+TEST(QtImageReaderTest, ManyFramesAreComposedOneAfterAnother) {
+  QByteArray bytes = Bytes(HostileFile("frames-500.gif"));
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "gif");
+  ASSERT_EQ(reader.imageCount(), 500);
+  QImage frame;
+  int frames = 0;
+  while (reader.read(&frame)) {
+    // Frame i adds its pixel at (i, 0) to what the frames before it left.
+    const int value = frames % 2 ? 255 : 0;
+    ASSERT_EQ(frame.pixel(frames, 0), qRgba(value, value, value, 255)) << "frame " << frames;
+    ASSERT_EQ(qAlpha(frame.pixel(frames + 1, 0)), 0) << "frame " << frames;
+    if (frames > 0)
+      ASSERT_EQ(frame.pixel(frames - 1, 0), qRgba(255 - value, 255 - value, 255 - value, 255));
+    ++frames;
+  }
+  EXPECT_EQ(frames, 500);
+  ASSERT_EQ(frame.size(), QSize(1000, 1000));
+  EXPECT_EQ(qAlpha(frame.pixel(0, 1)), 0) << "the second row is untouched";
 }
 
 TEST(QtImageWriterTest, WritesAnImageWithItsTransparency) {
