@@ -90,3 +90,33 @@ inline std::vector<uint8_t> LettersRGBA(const std::string& APixels) {
   }
   return rgba;
 }
+
+// Seven frames on an 8 x 6 screen with every disposal method, transparent
+// pixels, restoring frames in a row and a frame reaching beyond the screen.
+inline std::unique_ptr<TGIFImage> EveryDisposal() {
+  auto image = std::make_unique<TGIFImage>();
+  SetGlobalColors(
+      *image, {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255), RGB(0, 0, 0)});
+  struct TFrame {
+    int Left, Top, Width, Height, Disposal;
+  };
+  const TFrame frames[] = {{0, 0, 8, 6, dmNoDisposal}, {1, 1, 4, 3, dmBackground},
+                           {3, 2, 4, 3, dmPrevious},   {5, 3, 5, 5, dmPrevious},
+                           {2, 0, 3, 3, dmNone},       {0, 2, 6, 2, dmBackground},
+                           {1, 1, 3, 4, dmPrevious}};
+  int index = 0;
+  for (const TFrame& place : frames) {
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < place.Width * place.Height; ++i)
+      pixels.push_back(static_cast<uint8_t>(i % 3 == 0 ? 4 : (index + i) % 4));
+    TGIFSubImage& frame =
+        AddFrame(*image, place.Left, place.Top, place.Width, place.Height, pixels);
+    SetTiming(frame, 10 + index, place.Disposal);
+    if (index > 0) SetTransparentIndex(frame, 4);
+    ++index;
+  }
+  // The fourth frame reaches beyond the screen, which a file may do.
+  image->Header().ScreenDescriptor().ScreenWidth = 8;
+  image->Header().ScreenDescriptor().ScreenHeight = 6;
+  return image;
+}
