@@ -185,6 +185,9 @@ int UnzipSkinMember(const TSkinSource& AArchive, const std::string& AMemberName,
 
   TMemberEntry entry;
   if (!FindMember(AArchive, AMemberName, entry)) return UnzipFailed;
+  // The output grows up to what the directory claims, so the claim is
+  // bounded first: a few kilobytes of Deflate may claim gigabytes.
+  if (entry.UncompressedSize > SkinMemberSizeLimit) return UnzipBadMember;
 
   uint8_t local[LocalHeaderSize];
   if (!ReadExact(AArchive, entry.LocalHeaderOffset, local, sizeof local)) return UnzipFailed;

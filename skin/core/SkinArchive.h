@@ -47,11 +47,17 @@ private:
   std::span<const uint8_t> FBytes;
 };
 
+// The most bytes a member may claim to hold; a claim beyond it is refused
+// (UnzipBadMember) before anything is inflated. A skin's pictures are small:
+// the main window's whole skin inflates to 130,491 bytes.
+constexpr uint32_t SkinMemberSizeLimit = 16u << 20;
+
 // Results of UnzipSkinMember.
 constexpr int UnzipOk = 0;        // the member was extracted
 constexpr int UnzipFailed = 1;    // no archive, not a skin archive, no such member
-constexpr int UnzipBadMember = 2; // password missing or wrong, or the data does not
-                                  // decode to the directory's uncompressed size
+constexpr int UnzipBadMember = 2; // password missing or wrong, the data does not decode
+                                  // to the directory's uncompressed size, or that size
+                                  // is beyond SkinMemberSizeLimit
 
 // Extracts the member whose name equals AMemberName (letter case ignored;
 // the first match wins) into AOutput. AOutput is left empty unless the result

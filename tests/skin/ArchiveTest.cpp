@@ -186,6 +186,26 @@ INSTANTIATE_TEST_SUITE_P(Spoiled, ArchiveCaseTest, testing::ValuesIn(ArchiveCase
                            return std::string(AInfo.param.Name);
                          });
 
+// The member grows in memory up to what the directory claims: a claim
+// beyond the limit is refused before anything is inflated, even by data
+// that really decodes to it (a few kilobytes of zeros).
+TEST_F(ArchiveTest, AMemberMayNotClaimMoreThanTheLimit) {
+  for (const uint32_t size : {SkinMemberSizeLimit, SkinMemberSizeLimit + 1}) {
+    const std::vector<uint8_t> zeros(size, 0);
+    const std::vector<uint8_t> archive = WriteSkinArchive(zeros, {});
+    ASSERT_LT(archive.size(), 100000u);
+    std::vector<uint8_t> member;
+    const int result = Unzip(archive, member);
+    if (size == SkinMemberSizeLimit) {
+      EXPECT_EQ(result, UnzipOk);
+      EXPECT_EQ(member.size(), size);
+    } else {
+      EXPECT_EQ(result, UnzipBadMember);
+      EXPECT_TRUE(member.empty());
+    }
+  }
+}
+
 TEST_F(ArchiveTest, AnEmptyMemberIsAFailure) {
   std::vector<uint8_t> member;
   EXPECT_EQ(Unzip(WriteSkinArchive({}, {}), member), UnzipFailed);
