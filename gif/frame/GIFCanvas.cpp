@@ -20,8 +20,8 @@ uint8_t Expand6(unsigned AValue) {
   return static_cast<uint8_t>((AValue << 2) | (AValue >> 4));
 }
 
-bool MaskBit(const TBitmap& AMask, int AX, int AY) {
-  return (AMask.ScanLine(AY)[AX >> 3] >> (7 - (AX & 7))) & 1;
+bool MaskBit(const uint8_t* AMaskRow, int AX) {
+  return (AMaskRow[AX >> 3] >> (7 - (AX & 7))) & 1;
 }
 
 } // namespace
@@ -34,30 +34,33 @@ TGIFRect IntersectRect(const TGIFRect& A, const TGIFRect& B) {
 }
 
 uint32_t BitmapPixelBGR(const TBitmap& ABitmap, int AX, int AY) {
-  const uint8_t* row = ABitmap.ScanLine(AY);
+  return RowPixelBGR(ABitmap, ABitmap.ScanLine(AY), AX);
+}
+
+uint32_t RowPixelBGR(const TBitmap& ABitmap, const uint8_t* ARow, int AX) {
   const int bits = ABitmap.BitsPerPixel();
   if (bits <= 8) {
     const int perByte = 8 / bits;
     const int shift = 8 - bits * (AX % perByte + 1);
-    const size_t index = static_cast<size_t>((row[AX / perByte] >> shift) & ((1 << bits) - 1));
+    const size_t index = static_cast<size_t>((ARow[AX / perByte] >> shift) & ((1 << bits) - 1));
     const std::vector<uint32_t>& table = ABitmap.Palette();
     return index < table.size() ? table[index] & 0xFFFFFF : 0;
   }
   switch (bits) {
   case 15: {
-    const unsigned w = Word(row + 2 * AX);
+    const unsigned w = Word(ARow + 2 * AX);
     return Expand5(w & 31) | (Expand5((w >> 5) & 31) << 8) | (Expand5((w >> 10) & 31) << 16);
   }
   case 16: {
-    const unsigned w = Word(row + 2 * AX);
+    const unsigned w = Word(ARow + 2 * AX);
     return Expand5(w & 31) | (Expand6((w >> 5) & 63) << 8) | (Expand5((w >> 11) & 31) << 16);
   }
   case 24: {
-    const uint8_t* p = row + 3 * AX;
+    const uint8_t* p = ARow + 3 * AX;
     return p[0] | (p[1] << 8) | (uint32_t{p[2]} << 16);
   }
   default: {
-    const uint8_t* p = row + 4 * AX;
+    const uint8_t* p = ARow + 4 * AX;
     return p[0] | (p[1] << 8) | (uint32_t{p[2]} << 16);
   }
   }
@@ -97,9 +100,11 @@ void TGIFCanvas::Blend(const TGIFRect& ADest, const TBitmap& ASource, const TGIF
         ASourceRect.Top + NearestSourcePixel(y - ADest.Top, ADest.Height(), ASourceRect.Height());
     if (sy < 0 || sy >= ASource.Height()) continue;
     uint8_t* target = FTarget.ScanLine(y) + static_cast<size_t>(visible.Left) * bytes;
+    const uint8_t* source = ASource.ScanLine(sy);
+    const uint8_t* mask = AMask ? AMask->ScanLine(sy) : nullptr;
     for (int sx : columns) {
-      if (sx >= 0 && sx < ASource.Width() && !(AMask && MaskBit(*AMask, sx, sy))) {
-        const uint32_t pixel = BitmapPixelBGR(ASource, sx, sy);
+      if (sx >= 0 && sx < ASource.Width() && !(mask && MaskBit(mask, sx))) {
+        const uint32_t pixel = RowPixelBGR(ASource, source, sx);
         target[0] = static_cast<uint8_t>(pixel);
         target[1] = static_cast<uint8_t>(pixel >> 8);
         target[2] = static_cast<uint8_t>(pixel >> 16);
@@ -126,8 +131,8 @@ void TGIFCanvas::CopyRect(const TGIFRect& ADest, const TBitmap& ASource,
     // the painters copy whole buffers for every frame.
     const int dx = ASourceRect.Left - ADest.Left;
     const int dy = ASourceRect.Top - ADest.Top;
-    const TGIFRect visible = IntersectRect(
-        IntersectRect(ADest, ClipRect()), {-dx, -dy, ASource.Width() - dx, ASource.Height() - dy});
+    const TGIFRect visible = IntersectRect(IntersectRect(ADest, ClipRect()),
+                                           {-dx, -dy, ASource.Width() - dx, ASource.Height() - dy});
     const size_t bytes = static_cast<size_t>(FTarget.BitsPerPixel() / 8);
     const size_t span = static_cast<size_t>(visible.Width()) * bytes;
     for (int y = visible.Top; y < visible.Bottom; ++y)

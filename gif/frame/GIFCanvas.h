@@ -30,6 +30,8 @@ TGIFRect IntersectRect(const TGIFRect& A, const TGIFRect& B);
 // The colour of one pixel of any bitmap depth as a B,G,R,X word (X = 0);
 // palette depths through the bitmap's colour table (black beyond it).
 uint32_t BitmapPixelBGR(const TBitmap& ABitmap, int AX, int AY);
+// The same for pixel AX of ARow, a row of ABitmap.
+uint32_t RowPixelBGR(const TBitmap& ABitmap, const uint8_t* ARow, int AX);
 
 // Stretching rule (nearest neighbour, pixel centres): of a target span of D
 // pixels showing a source span of S pixels, target pixel i shows source

@@ -29,7 +29,10 @@ TGIFFrameCompositor::TGIFFrameCompositor(TGIFPictureHost& AImage, TGIFCanvas& AC
   const int height = ARect.Height();
   const int bits = ACanvas.Bitmap().BitsPerPixel();
   const TGIFRect whole{0, 0, width, height};
+  // Buffers of the canvas's size are the compositor's cost: each is made in
+  // one pass, the frame buffer only once a frame needs it.
   auto copyOfCanvas = [&] {
+    if (ARect == ACanvas.ClipRect()) return std::make_unique<TBitmap>(ACanvas.Bitmap());
     auto bitmap = std::make_unique<TBitmap>(width, height, bits);
     TGIFCanvas(*bitmap).CopyRect(whole, ACanvas.Bitmap(), ARect);
     return bitmap;
@@ -38,8 +41,6 @@ TGIFFrameCompositor::TGIFFrameCompositor(TGIFPictureHost& AImage, TGIFCanvas& AC
   if (restoreBackground || restorePrevious) {
     FBackup = copyOfCanvas();
     FBackupCanvas = std::make_unique<TGIFCanvas>(*FBackup);
-    FFrameBuffer = std::make_unique<TBitmap>(width, height, bits);
-    FFrameCanvas = std::make_unique<TGIFCanvas>(*FFrameBuffer);
   }
 }
 
@@ -60,7 +61,12 @@ void TGIFFrameCompositor::Paint(int AFrame, int ADisposal, int AOldDisposal) {
     if (AOldDisposal == dmBackground || AOldDisposal == dmPrevious) {
       // The canvas still shows the previous frame, which is to go: start
       // from the backup, leave the backup as it is.
-      FFrameCanvas->CopyRect(whole, *FBackup, whole);
+      if (!FFrameBuffer) {
+        FFrameBuffer = std::make_unique<TBitmap>(*FBackup);
+        FFrameCanvas = std::make_unique<TGIFCanvas>(*FFrameBuffer);
+      } else {
+        FFrameCanvas->CopyRect(whole, *FBackup, whole);
+      }
       target = FFrameCanvas.get();
       shown = FFrameBuffer.get();
     } else {

@@ -183,9 +183,10 @@ void TGIFSubImage::Render() {
       mask.Palette() = {0x000000, 0xFFFFFF};
     }
     bool anyTransparent = false;
-    auto markTransparent = [&](int AX, int AY) {
+    // Pixel AX of a row whose mask bits start at AMaskRow (null without a mask).
+    auto markTransparent = [&](uint8_t* AMaskRow, int AX) {
       anyTransparent = true;
-      if (buildMask) mask.ScanLine(AY)[AX >> 3] |= static_cast<uint8_t>(0x80 >> (AX & 7));
+      if (AMaskRow) AMaskRow[AX >> 3] |= static_cast<uint8_t>(0x80 >> (AX & 7));
     };
 
     const uint8_t* pixels = PixelData().data();
@@ -198,10 +199,11 @@ void TGIFSubImage::Render() {
       for (int y = 0; y < height; ++y) {
         const uint8_t* source = pixels + static_cast<size_t>(y) * width;
         uint8_t* target = bitmap->ScanLine(y);
+        uint8_t* maskRow = buildMask ? mask.ScanLine(y) : nullptr;
         for (int x = ditherer.Column(); x >= 0 && x < width; x = ditherer.Column()) {
           const uint8_t index = source[x];
           if (index == transparentIndex) {
-            markTransparent(x, y);
+            markTransparent(maskRow, x);
             target[x] = 0;
             ditherer.SkipPixel();
             continue;
@@ -218,9 +220,10 @@ void TGIFSubImage::Render() {
       for (int y = 0; y < height; ++y) {
         const uint8_t* source = pixels + static_cast<size_t>(y) * width;
         std::copy_n(source, width, bitmap->ScanLine(y));
+        uint8_t* maskRow = buildMask ? mask.ScanLine(y) : nullptr;
         if (transparentIndex >= 0)
           for (int x = 0; x < width; ++x)
-            if (source[x] == transparentIndex) markTransparent(x, y);
+            if (source[x] == transparentIndex) markTransparent(maskRow, x);
         if (y % kProgressRows == 0) progress(TProgressStage::psRunning, y * 100 / height, false);
       }
     }
