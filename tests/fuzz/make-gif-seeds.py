@@ -112,12 +112,11 @@ write("gif_layout", "extensions.gif", picture(b"89a", 4, 3, bw, [
 write("gif_layout", "prefixed.gif",
       b"\x20\0\0\0" + picture(b"89a", 2, 1, bw, [frame(2, 1, [1, 0])]))
 
-# Hostile pictures for the whole-picture targets (the corpus keeps the
-# many-frame file small: libFuzzer's inputs grow to the largest seed).
-for target in ("gif_image", "gif_qt_reader"):
-    write(target, "screen-8192.gif", huge_screen(8192, 8192))
-    write(target, "screen-65535.gif", huge_screen(65535, 65535))
-    write(target, "frames-500.gif", many_frames(500))
+# The Qt reader's own seeds, beside gif_image's: the hostile pictures (the
+# many-frame file is kept small: libFuzzer's inputs grow to the largest seed).
+write("gif_qt_reader", "screen-8192.gif", huge_screen(8192, 8192))
+write("gif_qt_reader", "screen-65535.gif", huge_screen(65535, 65535))
+write("gif_qt_reader", "frames-500.gif", many_frames(500))
 
 write("gif_lzw_decoder", "plain.bin", bytes([3, 0, 1, 0]) + literals(2, [0, 1, 2, 3] * 2))
 write("gif_lzw_decoder", "interlaced.bin",
