@@ -1,6 +1,6 @@
 // The recorder: the main window on Qt 6 Widgets, running until it closes.
 #include "MainForm.h"
-#include "QtMainThread.h"
+#include "RecorderStartup.h"
 
 #include <QApplication>
 
@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   application.setApplicationName("Vexmora");
-  InstallQtMainThread();
+  const TRecorderStartup startup;
   int result = 0;
   {
     const std::string folder = QCoreApplication::applicationDirPath().toStdString();
@@ -17,6 +17,5 @@ int main(int argc, char** argv) {
     frmMain.show();
     result = application.exec();
   }
-  RemoveQtMainThread();
   return result;
 }

@@ -14,7 +14,7 @@
 #include "AlsaTestConfig.h"
 #include "HookClients.h"
 #include "LibAVForTests.h"
-#include "QtMainThread.h"
+#include "RecorderStartup.h"
 #include "XvfbServer.h"
 
 int main(int argc, char** argv) {
@@ -43,13 +43,12 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     QApplication application(argc, argv);
-    InstallQtMainThread();
+    const TRecorderStartup startup;
     // A message box would wait for a user who is not there.
     SetHookMessageProc([](const std::string& ACaption, const std::string& AText) {
       std::cerr << "hook client: " << ACaption << ": " << AText << "\n";
     });
     result = RUN_ALL_TESTS();
-    RemoveQtMainThread();
   }
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);
