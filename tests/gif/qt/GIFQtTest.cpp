@@ -117,6 +117,14 @@ TEST(QtImageReaderTest, MovieAndFileNamesFindTheCodec) {
   ASSERT_TRUE(movie.isValid());
   EXPECT_EQ(movie.frameCount(), 3);
   EXPECT_EQ(movie.loopCount(), 4);
+  // A movie's jumps go forth and back through the reader.
+  const std::vector<TBitmap> composed = ComposeFrames(*image);
+  for (int number : {2, 0, 1}) {
+    ASSERT_TRUE(movie.jumpToFrame(number)) << number;
+    EXPECT_EQ(CompareRGBA(CanvasRGBA(composed[size_t(number)]), ImageRGBA(movie.currentImage()), 6),
+              "")
+        << "frame " << number;
+  }
   QImage first(QString::fromStdString(folder.Path("anim.gif")));
   ASSERT_FALSE(first.isNull());
   EXPECT_EQ(first.pixel(0, 0), qRgb(255, 0, 0));
