@@ -222,12 +222,13 @@ void TCustomFFmpeg::Terminate(bool AWait) {
   }
 }
 
-bool TCustomFFmpeg::PassPause(int64_t& APausedAt, int64_t& AResumedAt) {
-  TPauseGate::TSpan span;
-  if (!FPauseGate.Pass(&span)) return false;
+bool TCustomFFmpeg::PassPause(TClockSpans& ASpans) {
+  std::vector<TPauseGate::TSpan> spans;
+  if (!FPauseGate.Pass(&spans)) return false;
   const int64_t offset = SteadyToLibAVOffset();
-  APausedAt = SteadyMicros(span.Paused) + offset;
-  AResumedAt = SteadyMicros(span.Resumed) + offset;
+  ASpans.clear();
+  for (const TPauseGate::TSpan& span : spans)
+    ASpans.emplace_back(SteadyMicros(span.Paused) + offset, SteadyMicros(span.Resumed) + offset);
   return true;
 }
 

@@ -134,9 +134,9 @@ protected:
   // the task's lists of open encoders and decoders.
   virtual void CloseOpenEncoders() { CloseEncoders(); }
   virtual void CloseOpenDecoders() { CloseDecoders(); }
-  // The loop's pause gate, with the span it was held on the libraries'
+  // The loop's pause gate, with the spans it was closed on the libraries'
   // monotonic clock.
-  bool PassPause(int64_t& APausedAt, int64_t& AResumedAt) override;
+  bool PassPause(TClockSpans& ASpans) override;
   bool HasAudioHooks() const override { return OnAudioInputHook || OnAudioOutputHook; }
   bool HasVideoHooks() const override { return OnVideoInputHook || OnVideoOutputHook; }
   bool HasFrameHooks() const override { return OnFrameInputHook || OnFrameOutputHook; }

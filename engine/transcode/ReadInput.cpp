@@ -67,11 +67,12 @@ int TTranscodeTask::ProcessInput(int AFileIndex) {
     // pause is dropped; what was taken after it moves back by the pause.
     const int64_t us = AV.av_rescale_q(packet->pts, st->time_base, AVRational{1, AV_TIME_BASE});
     file.ClockOffset = std::min(file.ClockOffset, AV.av_gettime_relative() - us);
-    if (us + file.ClockOffset > FStopAt) return AVERROR_EOF; // taken after the stop
+    const int64_t taken = us + file.ClockOffset; // on the clock
+    if (taken > FStopAt) return AVERROR_EOF;
     int64_t cut = 0;
     for (const auto& [from, to] : file.Cuts) {
-      if (us >= from && us < to) return 0;
-      if (us >= to) cut += to - from;
+      if (taken >= from && taken < to) return 0;
+      if (taken >= to) cut += to - from;
     }
     if (cut) {
       const int64_t shift = AV.av_rescale_q(cut, AVRational{1, AV_TIME_BASE}, st->time_base);

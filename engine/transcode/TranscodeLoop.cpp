@@ -43,10 +43,11 @@ bool TTranscodeTask::RunTranscode() {
     timerStart = AV.av_gettime_relative();
     PartIndex = 0;
     SetJoinRange();
+    TClockSpans pauses;
     while (!StopRequested()) {
-      int64_t pausedAt = 0, resumedAt = 0;
-      if (PassPause(pausedAt, resumedAt)) {
-        CutPause(pausedAt, resumedAt);
+      if (PassPause(pauses)) {
+        for (const auto& [from, to] : pauses)
+          CutPause(from, to);
         if (StopRequested()) break;
       }
       const int64_t now = AV.av_gettime_relative();
@@ -324,12 +325,10 @@ void TTranscodeTask::CutPause(int64_t APausedAt, int64_t AResumedAt) {
   if (AResumedAt <= APausedAt) return;
   // What a device took while the task stood is dropped, and what it takes
   // later moves back by the pause (ProcessInput), so every stream loses the
-  // same span. The span is placed on each input's own time line through the
-  // offset between the clock and its time stamps.
-  for (auto& file : InputFiles) {
-    if (!file->RealTime || file->ClockOffset == INT64_MAX) continue;
-    file->Cuts.emplace_back(APausedAt - file->ClockOffset, AResumedAt - file->ClockOffset);
-  }
+  // same span. The span stays on the clock: a packet is placed on it when it
+  // is read, also when the pause came before the input's first packet.
+  for (auto& file : InputFiles)
+    if (file->RealTime) file->Cuts.emplace_back(APausedAt, AResumedAt);
 }
 
 void TTranscodeTask::DrainGraph(TFilterGraph& AGraph) {

@@ -134,13 +134,14 @@ protected:
 
   // What the loop asks of the task that runs it (the public face answers):
   // the stop flag, read at every pass; the pause gate, passed at every pass
-  // holding no lock, answering the span it held the loop (microseconds of
-  // the monotonic clock) or false.
+  // holding no lock, answering whether it was closed since the last pass,
+  // with every span it was closed (microseconds of the libraries' monotonic
+  // clock, in order) in ASpans.
   virtual bool StopRequested() const { return false; }
   // When the stop was asked for (the libraries' monotonic clock,
   // microseconds), INT64_MAX when it was not.
   virtual int64_t StopRequestTime() const { return INT64_MAX; }
-  virtual bool PassPause(int64_t& /*APausedAt*/, int64_t& /*AResumedAt*/) { return false; }
+  virtual bool PassPause(TClockSpans& /*ASpans*/) { return false; }
   // The hooks around decoding and encoding and the progress report; none
   // here. PreProcessVideoFrame gets the decoder's frame as it is and makes it
   // writable before anything draws into it.
