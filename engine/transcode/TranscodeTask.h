@@ -186,6 +186,11 @@ private:
   void JoinSwitch(int AFileIndex);
   void OpenRangeEncoders();
   void CutPause(int64_t APausedAt, int64_t AResumedAt);
+  // The pauses and the stop applied to a packet of a real-time input
+  // (RealTimeCuts.cpp): 1 kept (its sound trimmed, its time moved back by
+  // the pauses before it), 0 dropped, AVERROR_EOF taken after the stop, or
+  // another AVERROR code.
+  int CutRealTimePacket(TInputFile& AFile, const TInputStream& AIst, AVPacket* APacket);
   void DrainRealTimeInputs();
   void DrainGraph(TFilterGraph& AGraph);
   void FinishGraphs();
