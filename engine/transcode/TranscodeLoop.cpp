@@ -145,6 +145,9 @@ void TTranscodeTask::DrainRealTimeInputs() {
   for (size_t i = 0; i < InputFiles.size(); ++i) {
     const TInputFile& file = *InputFiles[i];
     if (!file.RealTime) continue;
+    // A device that buffers (sound in whole buffers) hands over what it
+    // holds when asked to pause; one that cannot says so, and goes on.
+    [[maybe_unused]] const int paused = AV.av_read_pause(file.Context.get());
     while (!file.EndOfFile && NeedOutput()) {
       const int result = ProcessInput(static_cast<int>(i));
       // A grab under way at the stop reaches the queue a little later (the
