@@ -31,6 +31,34 @@ void Move(AVPacket& APacket, int64_t ADelta) {
 
 } // namespace
 
+void TTranscodeTask::CutPause(int64_t APausedAt, int64_t AResumedAt) {
+  if (AResumedAt <= APausedAt) return;
+  // The span stays on the clock: a packet is placed on it when it is read,
+  // also when the pause came before the input's first packet.
+  for (const auto& file : InputFiles) {
+    if (!file->RealTime) continue;
+    // Whole frame intervals of the input's pictures: what follows the pause
+    // keeps its place on the frame grid, so no picture lands on the slot of
+    // the last one before the pause (to be written a slot late, and the
+    // pictures with it, while the sound goes on in time).
+    int64_t to = AResumedAt;
+    for (int i = 0; i < file->StreamCount; ++i) {
+      const TInputStream& ist = *InputStreams[static_cast<size_t>(file->FirstStreamIndex + i)];
+      if (ist.Stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+      AVRational rate = ist.FrameRate.num > 0 && ist.FrameRate.den > 0 ? ist.FrameRate
+                                                                        : ist.Stream->avg_frame_rate;
+      if (rate.num <= 0 || rate.den <= 0) continue;
+      const int64_t frames =
+          AV.av_rescale_rnd(AResumedAt - APausedAt, rate.num, int64_t{rate.den} * AV_TIME_BASE,
+                            AV_ROUND_UP);
+      to = APausedAt + AV.av_rescale_rnd(frames, int64_t{rate.den} * AV_TIME_BASE, rate.num,
+                                         AV_ROUND_NEAR_INF);
+      break;
+    }
+    file->Cuts.emplace_back(APausedAt, to);
+  }
+}
+
 int TTranscodeTask::CutRealTimePacket(TInputFile& AFile, const TInputStream& AIst,
                                       AVPacket* APacket) {
   const AVStream* st = AIst.Stream;

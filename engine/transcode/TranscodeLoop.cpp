@@ -324,16 +324,6 @@ void TTranscodeTask::ReportNewStream(int AFileIndex, const AVPacket& APacket) {
   file.ReportedStreamCount = APacket.stream_index + 1;
 }
 
-void TTranscodeTask::CutPause(int64_t APausedAt, int64_t AResumedAt) {
-  if (AResumedAt <= APausedAt) return;
-  // What a device took while the task stood is dropped, and what it takes
-  // later moves back by the pause (ProcessInput), so every stream loses the
-  // same span. The span stays on the clock: a packet is placed on it when it
-  // is read, also when the pause came before the input's first packet.
-  for (auto& file : InputFiles)
-    if (file->RealTime) file->Cuts.emplace_back(APausedAt, AResumedAt);
-}
-
 void TTranscodeTask::DrainGraph(TFilterGraph& AGraph) {
   if (!AGraph.Graph) return;
   for (auto& input : AGraph.Inputs)
