@@ -74,6 +74,9 @@ struct TInputStream {
   double TsScale = 1.0;
 
   AVRational FrameRate{0, 0}; // "r" forced for this input stream (video)
+  // A real-time input with a forced rate: the grid slot of the last picture
+  // passed on (a slot takes one picture).
+  int64_t LastGridSlot = AV_NOPTS_VALUE;
   int TopFieldFirst = -1;
   int GuessLayoutMax = INT_MAX;
   // What the filters were last configured for.

@@ -200,6 +200,9 @@ private:
   int DecodeVideo(TInputStream& AIst, AVPacket* APacket, bool& AGotOutput);
   int TranscodeSubtitles(TInputStream& AIst, AVPacket* APacket, bool& AGotOutput);
   int PushFrame(TInputStream& AIst, AVFrame* AFrame);
+  // Whether a decoded picture of a real-time input with a forced rate has
+  // a grid slot of its own (it then takes it); pictures of other inputs do.
+  bool TakesGridSlot(TInputStream& AIst, const AVFrame& AFrame);
   void PushCanvas(TInputStream& AIst);
   void SendEndOfStream(TInputFilter& AFilter);
   void SendEndOfStream(TInputStream& AIst);
