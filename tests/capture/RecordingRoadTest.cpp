@@ -78,6 +78,41 @@ std::vector<bool> RedPictures(const std::string& AFile) {
   return red;
 }
 
+// The right channel of AFile's stereo s16 sound, sample frame by sample
+// frame: where the tone device's sound came from (ToneSample), or 0 where
+// silence was put in.
+std::vector<uint16_t> ToneNumbers(const std::string& AFile) {
+  std::vector<uint16_t> numbers;
+  AVFormatContext* raw = nullptr;
+  if (AV.avformat_open_input(&raw, AFile.c_str(), nullptr, nullptr) < 0) return numbers;
+  TInputContextPtr input(raw);
+  if (AV.avformat_find_stream_info(raw, nullptr) < 0) return numbers;
+  const int index = AV.av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (index < 0) return numbers;
+  const AVCodecParameters* par = raw->streams[index]->codecpar;
+  EXPECT_EQ(par->codec_id, AV_CODEC_ID_PCM_S16LE);
+  EXPECT_EQ(par->ch_layout.nb_channels, 2);
+  TPacketPtr packet(AV.av_packet_alloc());
+  while (AV.av_read_frame(raw, packet.get()) >= 0) {
+    if (packet->stream_index == index)
+      for (int at = 2; at + 1 < packet->size; at += 4)
+        numbers.push_back(static_cast<uint16_t>(packet->data[at] | packet->data[at + 1] << 8));
+    AV.av_packet_unref(packet.get());
+  }
+  return numbers;
+}
+
+// The runs of consecutive tone numbers in ANumbers: [first, end) indices.
+std::vector<std::pair<size_t, size_t>> ToneRuns(const std::vector<uint16_t>& ANumbers) {
+  std::vector<std::pair<size_t, size_t>> runs;
+  for (size_t i = 0; i < ANumbers.size(); ++i)
+    if (runs.empty() || static_cast<uint16_t>(ANumbers[i - 1] + 1) != ANumbers[i])
+      runs.emplace_back(i, i + 1);
+    else
+      runs.back().second = i + 1;
+  return runs;
+}
+
 class RecordingRoad : public TCaptureTest {
 protected:
   void SetUp() override {
@@ -170,6 +205,44 @@ TEST_F(RecordingRoad, APauseIsCutOutOfPictureAndSoundAlike) {
     EXPECT_EQ(std::count(red.begin(), red.end(), true), 0) << "pictures from the paused time";
     EXPECT_EQ(static_cast<int64_t>(red.size()), video->Packets);
   }
+}
+
+// PCM sound from the tone device, whose every sample says where it was
+// taken: the pause leaves one jump in the numbers, as long as the pause.
+TEST_F(RecordingRoad, APauseCutsTheSoundSampleBySampleAtThePicturesSpan) {
+  const std::string file = Folder.File("tone.mkv");
+  TTaskRun run;
+  ASSERT_TRUE(run.Add("video=0:audio=-1", kInput, file,
+                      std::string(Container("mkv").Options) + " -c:a pcm_s16le"))
+      << run.Error;
+  StartRecording(run);
+  TTaskRun::Serve(1000ms);
+  run.Encoder.Pause();
+  const auto paused = TClock::now();
+  TTaskRun::Serve(700ms);
+  run.Encoder.Resume();
+  const auto resumed = TClock::now();
+  TTaskRun::Serve(1000ms);
+  run.Encoder.Stop(true);
+  ASSERT_TRUE(run.WaitForEnd());
+  EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+
+  const std::vector<uint16_t> numbers = ToneNumbers(file);
+  std::vector<std::pair<size_t, size_t>> runs = ToneRuns(numbers);
+  // Silence may stand before the first sample the device kept.
+  if (!runs.empty() && numbers[runs.front().first] == 0 && runs.front().second - runs.front().first < 2)
+    runs.erase(runs.begin());
+  ASSERT_EQ(runs.size(), 2u) << "one jump, at the pause";
+  const double frame = 44100 * kFrame;
+  const double pausedFor = std::chrono::duration<double>(resumed - paused).count() * 44100;
+  const uint16_t jump = numbers[runs[1].first] - numbers[runs[1].first - 1] - 1;
+  EXPECT_NEAR(jump, pausedFor, frame) << "the samples of the pause, and only those, are gone";
+  // Both kept parts are written whole, and the sound ends with the pictures.
+  EXPECT_EQ(runs[1].second, numbers.size());
+  const TProbedFile probe = ProbeFile(file);
+  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(video, nullptr);
+  EXPECT_NEAR(numbers.size() / 44100.0, video->EndPts, kFrame) << "picture and sound lose alike";
 }
 
 // Holds the thread that reads the device once, for 1.5 s, at the next packet
