@@ -148,15 +148,25 @@ void TTranscodeTask::DrainRealTimeInputs() {
     // A device that buffers (sound in whole buffers) hands over what it
     // holds when asked to pause; one that cannot says so, and goes on.
     [[maybe_unused]] const int paused = AV.av_read_pause(file.Context.get());
+    // What was handed over at the pause may stand behind packets taken
+    // after the stop: those are dropped and the queue is read on until it
+    // is empty. A packet taken after the stop comes after everything taken
+    // before it (a picture under way at the stop included); until one has
+    // come, that picture is waited for (the first one too, when the stop
+    // came before the loop read anything).
+    bool pastStop = false;
     while (!file.EndOfFile && NeedOutput()) {
       const int result = ProcessInput(static_cast<int>(i));
-      // A grab under way at the stop reaches the queue a little later (the
-      // first one too, when the stop came before the loop read anything).
-      if (result == AVERROR(EAGAIN) && AV.av_gettime_relative() - FStopAt < kStopGrace) {
+      if (result == AVERROR_EOF) {
+        pastStop = true;
+        continue;
+      }
+      if (result == AVERROR(EAGAIN) && !pastStop &&
+          AV.av_gettime_relative() - FStopAt < kStopGrace) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         continue;
       }
-      if (result < 0) break; // empty queue, or past the stop
+      if (result < 0) break; // empty queue, or an error
       ReapFilters();
     }
   }
