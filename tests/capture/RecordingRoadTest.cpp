@@ -30,11 +30,13 @@ const char* const kInput = " -f gdicapture  -capture_offset 0,0 -capture_flags "
                            "+showframe+client-cursor  -s 320x240 -r 15 -ar 44100 -ac 2 "
                            "-sample_fmt s16 ";
 // A loaded machine may starve the grab at the end of a recording: the
-// pictures end early by what it could not take, and the sound by the wave
-// buffer being filled (64 KiB of 16-bit stereo at 44100 Hz) and what the
-// late reader has not delivered.
+// pictures end early by what it could not take.
 constexpr double kStarvedEnd = kSanitizedBuild ? 1.6 : 0.6;
-constexpr double kWaveBuffer = 65536 / 4 / 44100.0;
+// The most a sound encoder of the recorder's adds (vorbis' largest frame, or
+// AAC's priming and its padded last frame): sample frames.
+constexpr int kEncoderPadding = 2048;
+// Rounding of the time stamps and the sample counts.
+constexpr double kRounding = 2e-3;
 
 // The wall time of a recording lies between the time from the device's open
 // to the stop (Longest) and from its first grab to the stop (Shortest): the
@@ -44,16 +46,17 @@ struct TWall {
   double Shortest;
 };
 
-// Pictures without holes or extras, as long as the wall time; sound as long,
-// less what was not delivered at the stop.
-void ExpectRecordingOf(TWall AWall, const TProbedStream& AVideo, const TProbedStream& AAudio) {
+// Pictures without holes or extras, as long as the wall time; sound that
+// ends with the pictures, within one of them (and what its encoder pads).
+void ExpectRecordingOf(TWall AWall, const TProbedStream& AVideo, const TProbedStream& AAudio,
+                       int ASampleRate = 44100, int APadding = kEncoderPadding) {
   const double pictures = AVideo.EndPts - AVideo.FirstPts;
   EXPECT_NEAR(AVideo.Packets * kFrame, pictures, kFrame + 1e-3) << "a frame for every slot";
   EXPECT_LE(pictures, AWall.Longest + 2 * kFrame);
   EXPECT_GE(pictures, AWall.Shortest - kStarvedEnd);
-  const double sound = AAudio.Samples / 44100.0;
-  EXPECT_LE(sound, AWall.Longest + 2 * kFrame);
-  EXPECT_GE(sound, AWall.Shortest - kWaveBuffer - kStarvedEnd);
+  const double sound = AAudio.Samples / static_cast<double>(ASampleRate);
+  EXPECT_GE(sound, AVideo.EndPts - kFrame - kRounding) << "the sound to the end of the pictures";
+  EXPECT_LE(sound, AVideo.EndPts + kFrame + APadding / static_cast<double>(ASampleRate) + kRounding);
 }
 
 double SecondsSince(TClock::time_point AStart) {
@@ -131,10 +134,10 @@ protected:
     return TClock::now();
   }
   // Records into AFile for ATime, then stops; answers the wall time.
-  TWall Record(TTaskRun& ARun, const std::string& AFile, const std::string& AOptions,
-               std::chrono::milliseconds ATime) {
+  TWall Record(TTaskRun& ARun, const std::string& AFile, const std::string& AInput,
+               const std::string& AOptions, std::chrono::milliseconds ATime) {
     const auto opening = TClock::now();
-    EXPECT_TRUE(ARun.Add("video=0:audio=-1", kInput, AFile, AOptions)) << ARun.Error;
+    EXPECT_TRUE(ARun.Add("video=0:audio=-1", AInput, AFile, AOptions)) << ARun.Error;
     const auto opened = StartRecording(ARun);
     TTaskRun::Serve(ATime - std::chrono::duration_cast<std::chrono::milliseconds>(
                                 TClock::now() - opening));
@@ -152,7 +155,7 @@ TEST_F(RecordingRoad, AStoppedRecordingIsPlayableAndAsLongAsItsWallTime) {
     SCOPED_TRACE(extension);
     const std::string file = Folder.File(std::string("road.") + extension);
     TTaskRun run;
-    const TWall wall = Record(run, file, Container(extension).Options, 3000ms);
+    const TWall wall = Record(run, file, kInput, Container(extension).Options, 3000ms);
     ASSERT_EQ(run.Notices.size(), 2u);
     EXPECT_FALSE(run.Notices[0].Finished) << "stopped, not run to its end";
     EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
@@ -205,6 +208,30 @@ TEST_F(RecordingRoad, APauseIsCutOutOfPictureAndSoundAlike) {
     EXPECT_EQ(std::count(red.begin(), red.end(), true), 0) << "pictures from the paused time";
     EXPECT_EQ(static_cast<int64_t>(red.size()), video->Packets);
   }
+}
+
+// Every sample rate and channel count the recorder offers, in PCM so that
+// each sample counts: the part of the wave buffer being filled at the stop
+// (at 8000 Hz mono a buffer holds 4 s, the whole recording) is recorded.
+TEST_F(RecordingRoad, SoundEndsWithThePicturesAtEverySampleRateAndChannelCount) {
+  for (const int rate : {44100, 32000, 22050, 11025, 8000})
+    for (const int channels : {1, 2}) {
+      SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels");
+      const std::string file = Folder.File("rates.avi");
+      const std::string sound = " -ar " + std::to_string(rate) + " -ac " + std::to_string(channels);
+      std::string input = kInput;
+      input.replace(input.find(" -ar 44100 -ac 2"), 16, sound);
+      TTaskRun run;
+      const TWall wall = Record(run, file, input, std::string(Container("avi").Options) + sound + " -c:a pcm_s16le",
+                                1200ms);
+      ASSERT_EQ(run.Notices.size(), 2u);
+      EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+      const TProbedFile probe = ProbeFile(file);
+      const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+      const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+      ASSERT_TRUE(video && audio);
+      ExpectRecordingOf(wall, *video, *audio, rate, 0);
+    }
 }
 
 // PCM sound from the tone device, whose every sample says where it was
