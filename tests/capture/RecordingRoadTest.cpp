@@ -2,7 +2,9 @@
 // recorder makes them: its input string with sound from ALSA's file plugin,
 // its output strings, a stop in the middle, a pause, and a screen that
 // stalls.
+#include "CaptureDevice.h"
 #include "CaptureTestSupport.h"
+#include "GDICapture.h"
 #include "LibAVOwners.h"
 #include "MediaProbe.h"
 #include "RecorderStrings.h"
@@ -283,27 +285,46 @@ struct THeldReader {
   }
 };
 
-TEST_F(RecordingRoad, AStopThatTheLoopNoticesLateStillEndsTheRecordingWhenItCame) {
-  // The device goes on grabbing while the loop is held; the stop comes
-  // during that hold.
+// The device's time zero (its first grab) on the libraries' clock, read
+// while the recording runs.
+int64_t DeviceStartTime(TTaskRun& ARun) {
+  const auto& context =
+      *static_cast<const TGdiCaptureContext*>(ARun.Encoder.Task(0)->InputFiles[0]->Context->priv_data);
+  return context.Device->StartTime;
+}
+
+TEST_F(RecordingRoad, AStopThatTheLoopNoticesLateKeepsAllTakenBeforeItAndNothingAfter) {
+  // The device goes on grabbing while the loop is held; the stop comes in
+  // the middle of that hold, with the device's queue holding pictures and
+  // sound that belong to the recording.
   const std::string file = Folder.File("late.mkv");
   TTaskRun run;
   const auto opening = TClock::now();
-  ASSERT_TRUE(run.Add("video=0:audio=-1", kInput, file, Container("mkv").Options)) << run.Error;
+  ASSERT_TRUE(run.Add("video=0:audio=-1", kInput, file,
+                      std::string(Container("mkv").Options) + " -c:a pcm_s16le"))
+      << run.Error;
   const auto opened = StartRecording(run);
-  TTaskRun::Serve(1500ms);
+  const int64_t started = DeviceStartTime(run);
+  TTaskRun::Serve(1000ms);
   AV.av_log_set_callback(THeldReader::Log);
   THeldReader::Armed = true;
   while (!THeldReader::Holding)
     TTaskRun::Serve(5ms);
+  TTaskRun::Serve(700ms);
   const TWall wall{SecondsSince(opening), SecondsSince(opened)};
   run.Encoder.Stop(false);
   ASSERT_TRUE(run.WaitForEnd());
+  const double stop = (run.Encoder.Task(0)->StopRequestTime() - started) / 1e6;
   const TProbedFile probe = ProbeFile(file);
   const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
   const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
   ASSERT_TRUE(video && audio);
-  ExpectRecordingOf(wall, *video, *audio);
+  ExpectRecordingOf(wall, *video, *audio, 44100, 0);
+  // The last picture taken before the stop is there, and none after it; the
+  // sound ends at the stop.
+  EXPECT_GT(video->EndPts, stop - kRounding);
+  EXPECT_LE(video->EndPts, stop + kFrame + kRounding);
+  EXPECT_NEAR(audio->Samples / 44100.0, stop, kRounding);
 }
 
 TEST_F(RecordingRoad, AScreenThatStallsLeavesPictureAndSoundAsLongAsTheWallTime) {

@@ -132,6 +132,40 @@ TEST_F(RunEndings, AStopInTheMiddleLeavesAPlayableFileThatIsNotFinished) {
   }
 }
 
+// Filters that give nothing before the end of their input (reverse,
+// areverse) hold every frame at a stop: what was decoded before it is still
+// written, picture for picture and sample for sample.
+TEST_F(RunEndings, AStopWritesWhatTheFilterGraphsHold) {
+  const std::string file = Folder.File("held.mkv");
+  TTaskRun run;
+  TOutputOptions record;
+  TFFEncoder::InitOutputOptions(record);
+  record.VideoInputHook = record.AudioInputHook = true;
+  ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgr0", 15, true, 20), "-f lavfi", file,
+                      " -c:v mpeg4 -c:a pcm_s16le -vf reverse -af areverse", &record))
+      << run.Error;
+  std::atomic<int> pictures{0};
+  std::atomic<int64_t> samples{0};
+  run.Encoder.OnVideoInputHook = [&](TCustomEncoder* AEncoder, PHookInfo) {
+    if (++pictures == 20) AEncoder->Stop(false);
+  };
+  run.Encoder.OnAudioInputHook = [&](TCustomEncoder*, int, int64_t, uint8_t*, int ASize, int,
+                                     int AChannels, AVSampleFormat AFormat) {
+    samples += ASize / AChannels / AV.av_get_bytes_per_sample(AFormat);
+  };
+  run.Start();
+  ASSERT_TRUE(run.WaitForEnd());
+  EXPECT_FALSE(run.Notices[0].Finished);
+  EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+  ASSERT_GE(pictures, 20);
+  const TProbedFile probe = ProbeFile(file);
+  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(video && audio);
+  EXPECT_EQ(video->Packets, pictures);
+  EXPECT_EQ(audio->Samples, samples);
+}
+
 TEST_F(RunEndings, APausedFileInputGoesOnWhereItStoodAndLosesNothing) {
   const std::string file = Folder.File("paused.mkv");
   TTaskRun run;
