@@ -163,6 +163,21 @@ protected:
 
 private:
   friend class TConvertThread;
+  // Calls a handler from the loop: what it raises is logged as "Error occurs
+  // <AEvent> event: " with its text and goes no further, for no failure of
+  // a handler stops the transcode. Answers whether it returned normally.
+  template <class TCall> bool CallGuarded(const char* AEvent, TCall&& ACall) {
+    try {
+      ACall();
+      return true;
+    } catch (const std::exception& e) {
+      LogHandlerError(AEvent, e.what());
+    } catch (...) {
+      LogHandlerError(AEvent, "unknown exception");
+    }
+    return false;
+  }
+  void LogHandlerError(const char* AEvent, const char* AText);
   void RecordException(const std::exception& AError);
   void WaitForConversion(bool AProcessMainThread);
   // One video hook call on AFrame through AConverter; answers whether the

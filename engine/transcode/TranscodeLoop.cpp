@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <thread>
 
 namespace {
@@ -21,6 +22,22 @@ constexpr int64_t kStopGrace = 250000; // microseconds
 
 const char* const kCheckLog =
     "Please check error log message(reported by FFLogger) to find out more detail information.";
+
+// The text of the exception being handled; an FFmpegException's is the task's
+// last error, AFatalText.
+std::string RaisedText(const std::string& AFatalText) {
+  try {
+    throw;
+  } catch (const FFmpegException& e) {
+    return !AFatalText.empty() ? AFatalText : *e.what() ? e.what() : "Unknown error";
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
+  } catch (const std::exception& e) {
+    return *e.what() ? e.what() : "Unknown error";
+  } catch (...) {
+    return "Unknown error";
+  }
+}
 
 } // namespace
 
@@ -76,8 +93,9 @@ bool TTranscodeTask::RunTranscode() {
     FinishGraphs();
     FlushEncoders();
     finished = !StopRequested() && FRunError.empty();
-  } catch (const FFmpegException&) {
-    if (FRunError.empty()) FRunError = LastErrMsg;
+  } catch (...) {
+    // Whatever ends the loop, what was written is closed as a file.
+    if (FRunError.empty()) FRunError = RaisedText(LastErrMsg);
   }
   // What was written stays readable, also after an error.
   const size_t trailers = JoinMode ? std::min<size_t>(1, OutputFiles.size()) : OutputFiles.size();
@@ -94,7 +112,7 @@ bool TTranscodeTask::RunTranscode() {
   }
   try {
     PrintReport(true, timerStart, AV.av_gettime_relative());
-  } catch (const std::exception&) {
+  } catch (...) {
   }
   CloseEncoders();
   CloseDecoders();
