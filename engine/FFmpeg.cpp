@@ -8,6 +8,7 @@
 #include "LibAV.h"
 #include "MainThread.h"
 
+#include <exception>
 #include <stdexcept>
 
 using namespace std::chrono_literals;
@@ -16,6 +17,23 @@ namespace {
 void AssertLibrariesLoaded() {
   if (!FFLoader().LibsLoaded(FFLoader().FullSet()))
     throw std::logic_error("The FFmpeg libraries are not loaded");
+}
+
+// Waits for AEvent in the main thread, running its queue meanwhile: a task's
+// thread may wait there for a delivery. A handler that raises does not end
+// the wait, which the task's end needs; its exception is raised once the
+// event is set.
+void WaitServingMainThread(const TManualResetEvent& AEvent) {
+  std::exception_ptr first;
+  while (!AEvent.WaitFor(0ms)) {
+    try {
+      TMainThread::ProcessWait(20ms);
+      TMainThread::PumpMessages();
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (first) std::rethrow_exception(first);
 }
 } // namespace
 
@@ -159,12 +177,10 @@ void TCustomFFmpeg::DoTerminate() {
 }
 
 void TCustomFFmpeg::WaitForConversion(bool AProcessMainThread) {
-  while (!FConversionDone.WaitFor(AProcessMainThread ? 0ms : 20ms)) {
-    if (!AProcessMainThread) continue;
-    // The task's thread may be waiting for the main thread to run a delivery.
-    TMainThread::ProcessWait(20ms);
-    TMainThread::PumpMessages();
-  }
+  if (AProcessMainThread)
+    WaitServingMainThread(FConversionDone);
+  else
+    FConversionDone.Wait();
 }
 
 namespace {
@@ -211,14 +227,10 @@ void TCustomFFmpeg::Terminate(bool AWait) {
     FTerminateDone.Set();
   });
   if (AWait) {
-    if (TMainThread::IsMainThread()) {
-      while (!FTerminateDone.WaitFor(0ms)) {
-        TMainThread::ProcessWait(20ms);
-        TMainThread::PumpMessages();
-      }
-    } else {
+    if (TMainThread::IsMainThread())
+      WaitServingMainThread(FTerminateDone);
+    else
       FTerminateDone.Wait();
-    }
   }
 }
 
@@ -401,8 +413,17 @@ void TFFmpegList::ResumeAll() {
 }
 
 void TFFmpegList::StopAll(bool AWait) {
-  for (int i = 0; i < Count(); ++i)
-    Items(i)->Terminate(AWait);
+  // Every task is stopped (and waited for) whatever a handler that runs
+  // meanwhile raises; the first exception is raised after the walk.
+  std::exception_ptr first;
+  for (int i = 0; i < Count(); ++i) {
+    try {
+      Items(i)->Terminate(AWait);
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (first) std::rethrow_exception(first);
 }
 
 bool TFFmpegList::AnyRunsInCurrentThread() const {

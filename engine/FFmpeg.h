@@ -273,6 +273,8 @@ public:
   int Count() const;
   void SuspendAll();
   void ResumeAll();
+  // Terminate(AWait) of every task in list order; what a handler raises
+  // while it waits is raised once every task was terminated.
   void StopAll(bool AWait);
   // Whether the calling thread is a worker or terminate thread of a task.
   bool AnyRunsInCurrentThread() const;
