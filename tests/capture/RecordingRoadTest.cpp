@@ -2,6 +2,7 @@
 // recorder makes them: its input string with sound from ALSA's file plugin,
 // its output strings, a stop in the middle, a pause, and a screen that
 // stalls.
+#include "AlsaTestConfig.h"
 #include "CaptureDevice.h"
 #include "CaptureTestSupport.h"
 #include "GDICapture.h"
@@ -284,6 +285,35 @@ struct THeldReader {
     std::this_thread::sleep_for(1500ms);
   }
 };
+
+// A sound device that fails for good about a second in ends the recording
+// with its error, and the mp4 written so far plays: its trailer (the index
+// without which nothing of it reads) is written on this ending too.
+TEST_F(RecordingRoad, ADeviceThatFailsMidwayLeavesAnMp4ThatPlaysUpToTheFailure) {
+  TFailingSoundDevice failing;
+  const std::string file = Folder.File("failed.mp4");
+  TTaskRun run;
+  ASSERT_TRUE(run.Add("video=0:audio=-1", kInput, file, Container("mp4").Options)) << run.Error;
+  const auto opened = StartRecording(run);
+  ASSERT_TRUE(run.WaitForEnd());
+  const double recorded = SecondsSince(opened);
+  ASSERT_EQ(run.Notices.size(), 2u);
+  EXPECT_FALSE(run.Notices[0].Finished);
+  EXPECT_TRUE(run.Notices[0].Exception);
+  EXPECT_NE(run.Notices[0].ExceptionMsg.find("Input/output error"), std::string::npos)
+      << run.Notices[0].ExceptionMsg;
+  const TProbedFile probe = ProbeFile(file);
+  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(video && audio);
+  EXPECT_GE(video->EndPts, 0.8) << "the device failed after about a second";
+  EXPECT_LE(video->EndPts, recorded + kFrame);
+  EXPECT_NEAR(video->Packets * kFrame, video->EndPts, kFrame + 1e-3) << "a frame for every slot";
+  EXPECT_GT(audio->Samples, 0);
+  int pictures = 0;
+  ForEachVideoPicture(file, [&](const AVFrame&) { ++pictures; });
+  EXPECT_EQ(pictures, video->Packets) << "every picture decodes";
+}
 
 // The device's time zero (its first grab) on the libraries' clock, read
 // while the recording runs.
