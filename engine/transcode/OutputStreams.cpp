@@ -100,7 +100,8 @@ TOutputStream& TTranscodeTask::NewOutputStream(TOptionsContext& AOptions, AVForm
     const size_t comma = ost.BitstreamFilters.find(',', at);
     const std::string filter = ost.BitstreamFilters.substr(
         at, comma == std::string::npos ? std::string::npos : comma - at);
-    if (!AV.av_bsf_get_by_name(filter.c_str()))
+    // "name=option=value:..." gives the filter its options.
+    if (!AV.av_bsf_get_by_name(filter.substr(0, filter.find('=')).c_str()))
       FatalErrorFmt("Unknown bitstream filter \"%s\"", filter.c_str());
     if (comma == std::string::npos) break;
     at = comma + 1;
