@@ -166,6 +166,8 @@ private:
   int InitOutputStream(TOutputStream& AOst, std::string& AError);
   AVRational CopyTimeBase(const TInputStream& AIst, const TOutputStream& AOst) const;
   int OpenEncoder(TOutputStream& AOst, std::string& AError);
+  // The stream's "bsf" chain, made from its parameters as they stand.
+  int InitBitstreamFilters(TOutputStream& AOst, std::string& AError);
   int InitInputStream(TInputStream& AIst, std::string& AError);
   void ParseForcedKeyFrames(TOutputStream& AOst);
   void DumpStreamMapping();
