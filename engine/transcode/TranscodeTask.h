@@ -222,6 +222,8 @@ private:
   void EncodeAndWrite(TOutputStream& AOst, const AVFrame* AFrame);
   void WriteFrame(TOutputStream& AOst, AVPacket* APacket);
   void WritePacketNow(TOutputStream& AOst, AVPacket* APacket);
+  // Through the stream's bitstream filters (null: the end of the stream).
+  void FilterAndWrite(TOutputStream& AOst, AVPacket* APacket);
   void FlushEncoders();
   void DoVideoStats(TOutputStream& AOst, int AFrameSize);
 

@@ -166,6 +166,42 @@ TEST_F(RunEndings, AStopWritesWhatTheFilterGraphsHold) {
   EXPECT_EQ(audio->Samples, samples);
 }
 
+// pcm_rechunk holds what does not fill a packet of 10000 samples until it
+// is told the stream ends (2 s at 44100 Hz leave 8200 samples in it), for
+// encoded and for copied sound.
+TEST_F(RunEndings, BitstreamFiltersGiveWhatTheyHoldAtTheEnd) {
+  const std::string source = Folder.File("source.mkv");
+  WriteMediaFile(source, MediaSpec("matroska", AV_CODEC_ID_NONE, AV_CODEC_ID_PCM_S16LE));
+  struct TCase {
+    const char* Name;
+    std::string Input, InputOptions;
+    const char* Codec;
+    int64_t Samples;
+  };
+  const TCase cases[] = {
+      {"encoded", "sine=frequency=440:sample_rate=44100:duration=2", "-f lavfi", "pcm_s16le",
+       2 * 44100},
+      {"copied", source, "", "copy", ProbeFile(source).Find(AVMEDIA_TYPE_AUDIO)->Samples},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string file = Folder.File("rechunked.mkv");
+    TCustomFFmpegOpt task;
+    ASSERT_GE(task.AddInput(c.InputOptions, c.Input, ""), 0) << task.LastErrMsg;
+    ASSERT_GE(task.AddOutput(std::string(" -c:a ") + c.Codec +
+                                 " -bsf:a pcm_rechunk=nb_out_samples=10000:pad=0",
+                             false, file, ""),
+              0)
+        << task.LastErrMsg;
+    EXPECT_TRUE(task.RunTranscode());
+    task.FreeTranscodeState();
+    const TProbedStream* audio = ProbeFile(file).Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_NE(audio, nullptr);
+    EXPECT_EQ(audio->Samples, c.Samples);
+    EXPECT_EQ(audio->Packets, (c.Samples + 9999) / 10000);
+  }
+}
+
 TEST_F(RunEndings, APausedFileInputGoesOnWhereItStoodAndLosesNothing) {
   const std::string file = Folder.File("paused.mkv");
   TTaskRun run;
