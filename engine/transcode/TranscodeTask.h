@@ -70,6 +70,9 @@ public:
   // ASourceIndex (-1: none); appended to OutputStreams. Fatal errors raise.
   TOutputStream& NewOutputStream(TOptionsContext& AOptions, AVFormatContext* AContext,
                                  AVMediaType AType, int ASourceIndex);
+  // A value of AOst's encoder options that its encoder would refuse when it
+  // opens is a fatal error now, naming the option and the value.
+  void CheckEncoderOptionValues(const TOutputStream& AOst);
   // Binds a complex graph's pending output to a new output stream.
   void InitOutputFilter(TOutputFilter& AFilter, TOptionsContext& AOptions,
                         AVFormatContext* AContext);
