@@ -351,10 +351,13 @@ TEST_F(RecordingRoad, AStopThatTheLoopNoticesLateKeepsAllTakenBeforeItAndNothing
   ASSERT_TRUE(video && audio);
   ExpectRecordingOf(wall, *video, *audio, 44100, 0);
   // The last picture taken before the stop is there, and none after it; the
-  // sound ends at the stop.
-  EXPECT_GT(video->EndPts, stop - kRounding);
+  // sound ends at the stop. The engine places the device's time on its
+  // clock by the packet it read soonest after it was taken, a few
+  // milliseconds late.
+  const double placing = kSanitizedBuild ? 0.03 : 0.015;
+  EXPECT_GT(video->EndPts, stop - placing);
   EXPECT_LE(video->EndPts, stop + kFrame + kRounding);
-  EXPECT_NEAR(audio->Samples / 44100.0, stop, kRounding);
+  EXPECT_NEAR(audio->Samples / 44100.0, stop, placing);
 }
 
 TEST_F(RecordingRoad, AScreenThatStallsLeavesPictureAndSoundAsLongAsTheWallTime) {
