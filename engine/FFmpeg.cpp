@@ -157,15 +157,6 @@ void TCustomFFmpeg::Transcode() {
   FLastPreviewTime = INT64_MIN;
   for (int& count : FQpHistogram)
     count = 0;
-  // The hook libraries and the preview window end with the run.
-  struct TReleaseHooks {
-    TFrameHookList& Hooks;
-    std::unique_ptr<TPreviewer>& Previewer;
-    ~TReleaseHooks() {
-      Previewer.reset();
-      Hooks.Release();
-    }
-  } release{FFrameHooks, FPreviewer};
   TCustomFFmpegOpt::Transcode();
 }
 
@@ -294,6 +285,13 @@ void TCustomFFmpeg::Cleanup() {
   AssertLibrariesLoaded();
   ReleaseInputViews();
   FreeTranscodeState();
+  // The hook libraries' contexts and the preview window end with the run
+  // (or the start that failed), not only with the task.
+  FFrameHooks.Release();
+  FFrameHooksAdded = false;
+  FPreviewer.reset();
+  FAudioBuffer.clear();
+  FAudioBuffer.shrink_to_fit();
 }
 
 // ---- TFFmpeg --------------------------------------------------------------

@@ -87,9 +87,10 @@ public:
   // "-vhook LIBRARY ARGS": adds a frame-hook library (FrameHookLibraries.h);
   // a failure is fatal ("Failed to add video hook function: " and the text).
   int OptVHook(TOptionsContext* AOptions, const char* AName, const char* AValue) override;
+  // Frees the run's state: its files and records, the frame-hook libraries'
+  // contexts and the preview window.
   void Cleanup();
-  // Resets what one run keeps (report and preview clocks), runs it, and
-  // releases the frame-hook libraries' contexts at its end.
+  // Resets what one run keeps (report and preview clocks) and runs it.
   void Transcode() override;
 
   // The transcode loop passes this at the top of each pass, holding no lock;

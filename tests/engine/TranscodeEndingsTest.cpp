@@ -11,12 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -200,6 +202,36 @@ TEST_F(RunEndings, BitstreamFiltersGiveWhatTheyHoldAtTheEnd) {
     EXPECT_EQ(audio->Samples, c.Samples);
     EXPECT_EQ(audio->Packets, (c.Samples + 9999) / 10000);
   }
+}
+
+// Stop(False) only asks: it returns while the task is still inside a slow
+// hook, with the encoder still working, and the run ends afterwards.
+TEST_F(RunEndings, AStopWithoutWaitingReturnsWhileTheTaskStillRuns) {
+  const std::string file = Folder.File("unwaited.mkv");
+  TTaskRun run;
+  TOutputOptions record;
+  TFFEncoder::InitOutputOptions(record);
+  record.VideoInputHook = true;
+  std::atomic<bool> inHook{false}, hookReturned{false};
+  run.Encoder.OnVideoInputHook = [&](TCustomEncoder*, PHookInfo) {
+    if (inHook.exchange(true)) return;
+    std::this_thread::sleep_for(1s);
+    hookReturned = true;
+  };
+  ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgr0", 15, true, 20), "-f lavfi -re -r 15", file,
+                      " -c:v mpeg4 -c:a pcm_s16le", &record))
+      << run.Error;
+  run.Start();
+  ASSERT_TRUE(WaitUntil([&] { return inHook.load(); }, TWaitMode::ServiceMainThread));
+  run.Encoder.Stop(false);
+  EXPECT_FALSE(hookReturned) << "Stop(False) waited for the task";
+  EXPECT_TRUE(run.Encoder.Working());
+  ASSERT_TRUE(run.WaitForEnd());
+  EXPECT_TRUE(hookReturned);
+  ASSERT_EQ(run.Notices.size(), 2u);
+  EXPECT_FALSE(run.Notices[0].Finished);
+  EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+  EXPECT_NE(ProbeFile(file).Find(AVMEDIA_TYPE_VIDEO), nullptr);
 }
 
 TEST_F(RunEndings, APausedFileInputGoesOnWhereItStoodAndLosesNothing) {
