@@ -274,7 +274,8 @@ bool TTranscodeTask::TakesGridSlot(TInputStream& AIst, const AVFrame& AFrame) {
   if (!file.RealTime || AIst.FrameRate.num <= 0 || AIst.FrameRate.den <= 0 ||
       AFrame.pts == AV_NOPTS_VALUE)
     return true;
-  const int64_t slot = AV.av_rescale_q(AFrame.pts, AIst.Stream->time_base, av_inv_q(AIst.FrameRate));
+  const int64_t slot =
+      AV.av_rescale_q(AFrame.pts, AIst.Stream->time_base, av_inv_q(AIst.FrameRate));
   if (AIst.LastGridSlot != AV_NOPTS_VALUE && slot <= AIst.LastGridSlot) return false;
   AIst.LastGridSlot = slot;
   return true;

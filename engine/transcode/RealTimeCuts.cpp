@@ -46,13 +46,12 @@ void TTranscodeTask::CutPause(int64_t APausedAt, int64_t AResumedAt) {
       const TInputStream& ist = *InputStreams[static_cast<size_t>(file->FirstStreamIndex + i)];
       if (ist.Stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
       AVRational rate = ist.FrameRate.num > 0 && ist.FrameRate.den > 0 ? ist.FrameRate
-                                                                        : ist.Stream->avg_frame_rate;
+                                                                       : ist.Stream->avg_frame_rate;
       if (rate.num <= 0 || rate.den <= 0) continue;
-      const int64_t frames =
-          AV.av_rescale_rnd(AResumedAt - APausedAt, rate.num, int64_t{rate.den} * AV_TIME_BASE,
-                            AV_ROUND_UP);
-      to = APausedAt + AV.av_rescale_rnd(frames, int64_t{rate.den} * AV_TIME_BASE, rate.num,
-                                         AV_ROUND_NEAR_INF);
+      const int64_t frames = AV.av_rescale_rnd(AResumedAt - APausedAt, rate.num,
+                                               int64_t{rate.den} * AV_TIME_BASE, AV_ROUND_UP);
+      to = APausedAt +
+           AV.av_rescale_rnd(frames, int64_t{rate.den} * AV_TIME_BASE, rate.num, AV_ROUND_NEAR_INF);
       break;
     }
     file->Cuts.emplace_back(APausedAt, to);
@@ -93,8 +92,8 @@ int TTranscodeTask::CutRealTimePacket(TInputFile& AFile, const TInputStream& AIs
   const int64_t rate = par.sample_rate;
   const auto firstAtOrAfter = [&](int64_t AClock) -> int64_t {
     if (AClock <= taken) return 0;
-    return std::min<int64_t>(frames, AV.av_rescale_rnd(AClock - taken, rate, AV_TIME_BASE,
-                                                       AV_ROUND_UP));
+    return std::min<int64_t>(frames,
+                             AV.av_rescale_rnd(AClock - taken, rate, AV_TIME_BASE, AV_ROUND_UP));
   };
   std::vector<std::pair<int64_t, int64_t>> dropped; // sample frames [from, to)
   for (const auto& [from, to] : AFile.Cuts)
@@ -130,8 +129,9 @@ int TTranscodeTask::CutRealTimePacket(TInputFile& AFile, const TInputStream& AIs
   AV.av_shrink_packet(APacket, static_cast<int>(size));
   const int64_t first = kept.front().first;
   const int64_t firstUs = us + AV.av_rescale(first, AV_TIME_BASE, rate);
-  const int64_t pts = AV.av_rescale_q(firstUs, kMicroseconds, st->time_base) -
-                      movedBefore(taken + AV.av_rescale_rnd(first, AV_TIME_BASE, rate, AV_ROUND_UP));
+  const int64_t pts =
+      AV.av_rescale_q(firstUs, kMicroseconds, st->time_base) -
+      movedBefore(taken + AV.av_rescale_rnd(first, AV_TIME_BASE, rate, AV_ROUND_UP));
   Move(*APacket, pts - APacket->pts);
   if (APacket->duration > 0)
     APacket->duration = AV.av_rescale_q(AV.av_rescale(size / frameBytes, AV_TIME_BASE, rate),

@@ -7,13 +7,13 @@
 #include "CaptureTestSupport.h"
 #include "GDICapture.h"
 #include "LibAVOwners.h"
+#include "MediaFiles.h"
 #include "MediaProbe.h"
 #include "RecorderStrings.h"
 #include "SanitizedBuild.h"
 #include "TaskRun.h"
 #include "WaitUntil.h"
 #include "XTestDisplay.h"
-#include "MediaFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +59,8 @@ void ExpectRecordingOf(TWall AWall, const TProbedStream& AVideo, const TProbedSt
   EXPECT_GE(pictures, AWall.Shortest - kStarvedEnd);
   const double sound = AAudio.Samples / static_cast<double>(ASampleRate);
   EXPECT_GE(sound, AVideo.EndPts - kFrame - kRounding) << "the sound to the end of the pictures";
-  EXPECT_LE(sound, AVideo.EndPts + kFrame + APadding / static_cast<double>(ASampleRate) + kRounding);
+  EXPECT_LE(sound,
+            AVideo.EndPts + kFrame + APadding / static_cast<double>(ASampleRate) + kRounding);
 }
 
 double SecondsSince(TClock::time_point AStart) {
@@ -225,8 +226,9 @@ TEST_F(RecordingRoad, SoundEndsWithThePicturesAtEverySampleRateAndChannelCount) 
       std::string input = kInput;
       input.replace(input.find(" -ar 44100 -ac 2"), 16, sound);
       TTaskRun run;
-      const TWall wall = Record(run, file, input, std::string(Container("avi").Options) + sound + " -c:a pcm_s16le",
-                                1200ms);
+      const TWall wall =
+          Record(run, file, input,
+                 std::string(Container("avi").Options) + sound + " -c:a pcm_s16le", 1200ms);
       ASSERT_EQ(run.Notices.size(), 2u);
       EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
       const TProbedFile probe = ProbeFile(file);
@@ -260,7 +262,8 @@ TEST_F(RecordingRoad, APauseCutsTheSoundSampleBySampleAtThePicturesSpan) {
   const std::vector<uint16_t> numbers = ToneNumbers(file);
   std::vector<std::pair<size_t, size_t>> runs = ToneRuns(numbers);
   // Silence may stand before the first sample the device kept.
-  if (!runs.empty() && numbers[runs.front().first] == 0 && runs.front().second - runs.front().first < 2)
+  if (!runs.empty() && numbers[runs.front().first] == 0 &&
+      runs.front().second - runs.front().first < 2)
     runs.erase(runs.begin());
   ASSERT_EQ(runs.size(), 2u) << "one jump, at the pause";
   const double frame = 44100 * kFrame;
@@ -318,8 +321,8 @@ TEST_F(RecordingRoad, ADeviceThatFailsMidwayLeavesAnMp4ThatPlaysUpToTheFailure) 
 // The device's time zero (its first grab) on the libraries' clock, read
 // while the recording runs.
 int64_t DeviceStartTime(TTaskRun& ARun) {
-  const auto& context =
-      *static_cast<const TGdiCaptureContext*>(ARun.Encoder.Task(0)->InputFiles[0]->Context->priv_data);
+  const auto& context = *static_cast<const TGdiCaptureContext*>(
+      ARun.Encoder.Task(0)->InputFiles[0]->Context->priv_data);
   return context.Device->StartTime;
 }
 

@@ -173,11 +173,9 @@ TEST_F(WaveCaptureTest, APausedReadHandsOverThePartOfTheBufferRecordedSoFar) {
   EXPECT_GT(seconds, since - lateness);
   EXPECT_LT(seconds, until + lateness);
   EXPECT_LT(part->size, full->size);
-  EXPECT_EQ(FindInTone(part->data, part->size),
-            FindInTone(full->data, full->size) + full->size / 4)
+  EXPECT_EQ(FindInTone(part->data, part->size), FindInTone(full->data, full->size) + full->size / 4)
       << "no sample lost or doubled";
-  EXPECT_NEAR(static_cast<double>(part->pts - full->pts), kBufferMicroseconds,
-              lateness * 1000000);
+  EXPECT_NEAR(static_cast<double>(part->pts - full->pts), kBufferMicroseconds, lateness * 1000000);
 
   SleepFor(milliseconds(500));
   EXPECT_EQ(input.Drain(), 0) << "nothing recorded after the pause";

@@ -170,7 +170,8 @@ TEST_F(FrameHookLibraries, CleanupReleasesTheContextsOnce) {
   auto releases = [] {
     const std::string log = HookLog();
     int n = 0;
-    for (size_t at = log.find("release "); at != std::string::npos; at = log.find("release ", at + 1))
+    for (size_t at = log.find("release "); at != std::string::npos;
+         at = log.find("release ", at + 1))
       ++n;
     return n;
   };

@@ -285,7 +285,8 @@ TEST_F(OpenOutput, AFailedOutputLeavesNothingAndTheTaskCanTryAgain) {
       {"", noFolder, noFolder + ": No such file or directory"},
       {"-bsf:v nosuchfilter", Folder.File("c.mkv"), "Unknown bitstream filter \"nosuchfilter\""},
       // Values the encoder would refuse only when it opens, at the start.
-      {"-threads abc", Folder.File("d.mkv"), "Error setting option threads to value abc: " + kInvalid},
+      {"-threads abc", Folder.File("d.mkv"),
+       "Error setting option threads to value abc: " + kInvalid},
       {"-b:v xyz", Folder.File("e.mkv"), "Error setting option b to value xyz: " + kInvalid},
       {"-c:v libx264 -crf soft", Folder.File("f.mkv"),
        "Error setting option crf to value soft: " + kInvalid},
