@@ -228,7 +228,7 @@ TEST_F(RecordingRoad, SoundEndsWithThePicturesAtEverySampleRateAndChannelCount) 
       TTaskRun run;
       const TWall wall =
           Record(run, file, input,
-                 std::string(Container("avi").Options) + sound + " -c:a pcm_s16le", 1200ms);
+                 std::string(Container("avi").Options) + sound + " -c:a pcm_s16le", 800ms);
       ASSERT_EQ(run.Notices.size(), 2u);
       EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
       const TProbedFile probe = ProbeFile(file);
