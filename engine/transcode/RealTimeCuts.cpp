@@ -45,7 +45,7 @@ void TTranscodeTask::CutPause(int64_t APausedAt, int64_t AResumedAt) {
     for (int i = 0; i < file->StreamCount; ++i) {
       const TInputStream& ist = *InputStreams[static_cast<size_t>(file->FirstStreamIndex + i)];
       if (ist.Stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
-      AVRational rate = ist.FrameRate.num > 0 && ist.FrameRate.den > 0 ? ist.FrameRate
+      const AVRational rate = ist.FrameRate.num > 0 && ist.FrameRate.den > 0 ? ist.FrameRate
                                                                        : ist.Stream->avg_frame_rate;
       if (rate.num <= 0 || rate.den <= 0) continue;
       const int64_t frames = AV.av_rescale_rnd(AResumedAt - APausedAt, rate.num,
