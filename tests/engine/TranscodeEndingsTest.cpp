@@ -197,7 +197,8 @@ TEST_F(RunEndings, BitstreamFiltersGiveWhatTheyHoldAtTheEnd) {
         << task.LastErrMsg;
     EXPECT_TRUE(task.RunTranscode());
     task.FreeTranscodeState();
-    const TProbedStream* audio = ProbeFile(file).Find(AVMEDIA_TYPE_AUDIO);
+    const TProbedFile probe = ProbeFile(file);
+    const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
     ASSERT_NE(audio, nullptr);
     EXPECT_EQ(audio->Samples, c.Samples);
     EXPECT_EQ(audio->Packets, (c.Samples + 9999) / 10000);
@@ -231,7 +232,8 @@ TEST_F(RunEndings, AStopWithoutWaitingReturnsWhileTheTaskStillRuns) {
   ASSERT_EQ(run.Notices.size(), 2u);
   EXPECT_FALSE(run.Notices[0].Finished);
   EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
-  EXPECT_NE(ProbeFile(file).Find(AVMEDIA_TYPE_VIDEO), nullptr);
+  const TProbedFile probe = ProbeFile(file);
+  EXPECT_NE(probe.Find(AVMEDIA_TYPE_VIDEO), nullptr);
 }
 
 TEST_F(RunEndings, APausedFileInputGoesOnWhereItStoodAndLosesNothing) {
