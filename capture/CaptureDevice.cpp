@@ -61,6 +61,11 @@ int TGdiCaptureDevice::ReadPacket(AVPacket* APacket) {
   }
 }
 
+int TGdiCaptureDevice::ReadPause() {
+  if (Wave) Wave->Flush();
+  return 0;
+}
+
 void TGdiCaptureDevice::Close() {
   Stopped = true;
   // The label's thread and the grab thread read the screen source, and the

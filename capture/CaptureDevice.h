@@ -62,6 +62,11 @@ public:
   // read_packet: a packet's size, AVERROR(EAGAIN), a producer's error code
   // or AVERROR_EOF.
   int ReadPacket(AVPacket* APacket);
+  // read_pause, which a reader calls once it wants nothing taken from now
+  // on (a stopped recording): the sound recorded so far, the part of the
+  // wave buffer being filled included, is queued before it returns, and no
+  // more sound is taken. Pictures go on as before. 0.
+  int ReadPause();
   // The close procedure; safe to run twice.
   void Close();
   // The counts the device logs on its first read and on close: the X

@@ -167,6 +167,7 @@ AVInputFormat MakeFormat() {
   result.read_header = GdiCaptureReadHeader;
   result.read_packet = GdiCaptureReadPacket;
   result.read_close = GdiCaptureReadClose;
+  result.read_pause = GdiCaptureReadPause;
   return result;
 }
 const AVInputFormat GdiCaptureFormat = MakeFormat();
@@ -431,6 +432,12 @@ int GdiCaptureReadPacket(AVFormatContext* AContext, AVPacket* APacket) noexcept 
   auto& options = *static_cast<TGdiCaptureContext*>(AContext->priv_data);
   if (!options.Device) return AVERROR_EOF; // closed
   return CallbackResult(AContext, [&] { return options.Device->ReadPacket(APacket); });
+}
+
+int GdiCaptureReadPause(AVFormatContext* AContext) noexcept {
+  auto& options = *static_cast<TGdiCaptureContext*>(AContext->priv_data);
+  if (!options.Device) return AVERROR_EOF; // closed
+  return CallbackResult(AContext, [&] { return options.Device->ReadPause(); });
 }
 
 int GdiCaptureReadClose(AVFormatContext* AContext) noexcept {

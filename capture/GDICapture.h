@@ -44,4 +44,7 @@ const AVInputFormat* GdiCaptureInputFormat();
 // (LibAVCallback.h says how a failure maps to a code).
 int GdiCaptureReadHeader(AVFormatContext* AContext) noexcept;
 int GdiCaptureReadPacket(AVFormatContext* AContext, AVPacket* APacket) noexcept;
+// read_pause (av_read_pause): the reader wants nothing taken from now on; the
+// sound recorded so far is queued at once (TGdiCaptureDevice::ReadPause).
+int GdiCaptureReadPause(AVFormatContext* AContext) noexcept;
 int GdiCaptureReadClose(AVFormatContext* AContext) noexcept;

@@ -74,6 +74,12 @@ bool TWaveCapture::OpenWaveIn(int AWaveDevice, int ASampleRate, int AChannels, i
   return true;
 }
 
+void TWaveCapture::Flush() {
+  // The layer hands back every buffer with what it holds; Deliver queues
+  // the one that holds sound.
+  FWaveIn.Reset();
+}
+
 void TWaveCapture::Close() {
   FWaveIn.Reset();
   FWaveIn.Close();

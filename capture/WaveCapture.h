@@ -18,9 +18,10 @@ public:
   // hardware offers and 64 channels the most a capture interface does.
   static constexpr int kMaxSampleRate = 384000;
   static constexpr int kMaxChannels = 64;
-  // A buffer reaches the stream only when it is full: 16 MiB is already a
-  // third of a second at the highest rate and channel count (and minutes of
-  // ordinary stereo); a larger one only holds the sound back longer.
+  // A buffer reaches the stream when it is full (or at a stop): 16 MiB is
+  // already a third of a second at the highest rate and channel count (and
+  // minutes of ordinary stereo); a larger one only holds the sound back
+  // longer.
   static constexpr int kMaxBufferSize = 16 << 20;
 
   explicit TWaveCapture(TGdiCaptureDevice& ADevice) : FDevice(ADevice) {}
@@ -33,6 +34,10 @@ public:
   // any buffer is allocated.
   bool OpenWaveIn(int AWaveDevice, int ASampleRate, int AChannels, int ABitsPerSample,
                   int AWaveBufferSize);
+  // Stops recording and queues what was recorded until now: the buffer
+  // being filled becomes a packet of the sound it holds. Nothing is
+  // recorded after it.
+  void Flush();
   // Resets and closes the device (the device is stopped first, so nothing is
   // requeued) and frees the buffers.
   void Close();

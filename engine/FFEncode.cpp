@@ -65,7 +65,12 @@ TCustomEncoder::~TCustomEncoder() {
 
 void TCustomEncoder::ShutDown() {
   FDestroying = true;
-  if (FWorking) Stop(true);
+  // Called from destructors: what something queued for the main thread
+  // raises while the tasks are waited for goes no further.
+  try {
+    if (FWorking) Stop(true);
+  } catch (...) {
+  }
   FTasks.Clear();
   TMainThread::Cancel(this);
 }

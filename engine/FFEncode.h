@@ -109,7 +109,8 @@ public:
   void Resume();
   // Tasks not yet started never start; running ones end at their loop's next
   // pass. With AWait it returns when every task has ended (servicing the
-  // main-thread queue while it waits in the main thread).
+  // main-thread queue while it waits in the main thread); an exception a
+  // handler raises meanwhile comes out of it only then.
   void Stop(bool AWait);
   static void InitInputOptions(TInputOptions& AOptions) { ::InitInputOptions(AOptions); }
   static void InitOutputOptions(TOutputOptions& AOptions) { ::InitOutputOptions(AOptions); }

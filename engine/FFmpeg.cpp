@@ -8,6 +8,7 @@
 #include "LibAV.h"
 #include "MainThread.h"
 
+#include <exception>
 #include <stdexcept>
 
 using namespace std::chrono_literals;
@@ -16,6 +17,23 @@ namespace {
 void AssertLibrariesLoaded() {
   if (!FFLoader().LibsLoaded(FFLoader().FullSet()))
     throw std::logic_error("The FFmpeg libraries are not loaded");
+}
+
+// Waits for AEvent in the main thread, running its queue meanwhile: a task's
+// thread may wait there for a delivery. A handler that raises does not end
+// the wait, which the task's end needs; its exception is raised once the
+// event is set.
+void WaitServingMainThread(const TManualResetEvent& AEvent) {
+  std::exception_ptr first;
+  while (!AEvent.WaitFor(0ms)) {
+    try {
+      TMainThread::ProcessWait(20ms);
+      TMainThread::PumpMessages();
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (first) std::rethrow_exception(first);
 }
 } // namespace
 
@@ -139,15 +157,6 @@ void TCustomFFmpeg::Transcode() {
   FLastPreviewTime = INT64_MIN;
   for (int& count : FQpHistogram)
     count = 0;
-  // The hook libraries and the preview window end with the run.
-  struct TReleaseHooks {
-    TFrameHookList& Hooks;
-    std::unique_ptr<TPreviewer>& Previewer;
-    ~TReleaseHooks() {
-      Previewer.reset();
-      Hooks.Release();
-    }
-  } release{FFrameHooks, FPreviewer};
   TCustomFFmpegOpt::Transcode();
 }
 
@@ -159,12 +168,10 @@ void TCustomFFmpeg::DoTerminate() {
 }
 
 void TCustomFFmpeg::WaitForConversion(bool AProcessMainThread) {
-  while (!FConversionDone.WaitFor(AProcessMainThread ? 0ms : 20ms)) {
-    if (!AProcessMainThread) continue;
-    // The task's thread may be waiting for the main thread to run a delivery.
-    TMainThread::ProcessWait(20ms);
-    TMainThread::PumpMessages();
-  }
+  if (AProcessMainThread)
+    WaitServingMainThread(FConversionDone);
+  else
+    FConversionDone.Wait();
 }
 
 namespace {
@@ -211,23 +218,20 @@ void TCustomFFmpeg::Terminate(bool AWait) {
     FTerminateDone.Set();
   });
   if (AWait) {
-    if (TMainThread::IsMainThread()) {
-      while (!FTerminateDone.WaitFor(0ms)) {
-        TMainThread::ProcessWait(20ms);
-        TMainThread::PumpMessages();
-      }
-    } else {
+    if (TMainThread::IsMainThread())
+      WaitServingMainThread(FTerminateDone);
+    else
       FTerminateDone.Wait();
-    }
   }
 }
 
-bool TCustomFFmpeg::PassPause(int64_t& APausedAt, int64_t& AResumedAt) {
-  TPauseGate::TSpan span;
-  if (!FPauseGate.Pass(&span)) return false;
+bool TCustomFFmpeg::PassPause(TClockSpans& ASpans) {
+  std::vector<TPauseGate::TSpan> spans;
+  if (!FPauseGate.Pass(&spans)) return false;
   const int64_t offset = SteadyToLibAVOffset();
-  APausedAt = SteadyMicros(span.Paused) + offset;
-  AResumedAt = SteadyMicros(span.Resumed) + offset;
+  ASpans.clear();
+  for (const TPauseGate::TSpan& span : spans)
+    ASpans.emplace_back(SteadyMicros(span.Paused) + offset, SteadyMicros(span.Resumed) + offset);
   return true;
 }
 
@@ -281,6 +285,13 @@ void TCustomFFmpeg::Cleanup() {
   AssertLibrariesLoaded();
   ReleaseInputViews();
   FreeTranscodeState();
+  // The hook libraries' contexts and the preview window end with the run
+  // (or the start that failed), not only with the task.
+  FFrameHooks.Release();
+  FFrameHooksAdded = false;
+  FPreviewer.reset();
+  FAudioBuffer.clear();
+  FAudioBuffer.shrink_to_fit();
 }
 
 // ---- TFFmpeg --------------------------------------------------------------
@@ -400,8 +411,17 @@ void TFFmpegList::ResumeAll() {
 }
 
 void TFFmpegList::StopAll(bool AWait) {
-  for (int i = 0; i < Count(); ++i)
-    Items(i)->Terminate(AWait);
+  // Every task is stopped (and waited for) whatever a handler that runs
+  // meanwhile raises; the first exception is raised after the walk.
+  std::exception_ptr first;
+  for (int i = 0; i < Count(); ++i) {
+    try {
+      Items(i)->Terminate(AWait);
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (first) std::rethrow_exception(first);
 }
 
 bool TFFmpegList::AnyRunsInCurrentThread() const {

@@ -87,9 +87,10 @@ public:
   // "-vhook LIBRARY ARGS": adds a frame-hook library (FrameHookLibraries.h);
   // a failure is fatal ("Failed to add video hook function: " and the text).
   int OptVHook(TOptionsContext* AOptions, const char* AName, const char* AValue) override;
+  // Frees the run's state: its files and records, the frame-hook libraries'
+  // contexts and the preview window.
   void Cleanup();
-  // Resets what one run keeps (report and preview clocks), runs it, and
-  // releases the frame-hook libraries' contexts at its end.
+  // Resets what one run keeps (report and preview clocks) and runs it.
   void Transcode() override;
 
   // The transcode loop passes this at the top of each pass, holding no lock;
@@ -134,9 +135,9 @@ protected:
   // the task's lists of open encoders and decoders.
   virtual void CloseOpenEncoders() { CloseEncoders(); }
   virtual void CloseOpenDecoders() { CloseDecoders(); }
-  // The loop's pause gate, with the span it was held on the libraries'
+  // The loop's pause gate, with the spans it was closed on the libraries'
   // monotonic clock.
-  bool PassPause(int64_t& APausedAt, int64_t& AResumedAt) override;
+  bool PassPause(TClockSpans& ASpans) override;
   bool HasAudioHooks() const override { return OnAudioInputHook || OnAudioOutputHook; }
   bool HasVideoHooks() const override { return OnVideoInputHook || OnVideoOutputHook; }
   bool HasFrameHooks() const override { return OnFrameInputHook || OnFrameOutputHook; }
@@ -163,6 +164,21 @@ protected:
 
 private:
   friend class TConvertThread;
+  // Calls a handler from the loop: what it raises is logged as "Error occurs
+  // <AEvent> event: " with its text and goes no further, for no failure of
+  // a handler stops the transcode. Answers whether it returned normally.
+  template <class TCall> bool CallGuarded(const char* AEvent, TCall&& ACall) {
+    try {
+      ACall();
+      return true;
+    } catch (const std::exception& e) {
+      LogHandlerError(AEvent, e.what());
+    } catch (...) {
+      LogHandlerError(AEvent, "unknown exception");
+    }
+    return false;
+  }
+  void LogHandlerError(const char* AEvent, const char* AText);
   void RecordException(const std::exception& AError);
   void WaitForConversion(bool AProcessMainThread);
   // One video hook call on AFrame through AConverter; answers whether the
@@ -258,6 +274,8 @@ public:
   int Count() const;
   void SuspendAll();
   void ResumeAll();
+  // Terminate(AWait) of every task in list order; what a handler raises
+  // while it waits is raised once every task was terminated.
   void StopAll(bool AWait);
   // Whether the calling thread is a worker or terminate thread of a task.
   bool AnyRunsInCurrentThread() const;

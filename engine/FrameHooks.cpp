@@ -48,6 +48,11 @@ void Deinterleave(const uint8_t* ABuffer, int ABytes, int AChannels, AVFrame* AF
 
 } // namespace
 
+void TCustomFFmpeg::LogHandlerError(const char* AEvent, const char* AText) {
+  FFLogger().Log(this, TLogLevel::llError,
+                 std::string("Error occurs ") + AEvent + " event: " + AText);
+}
+
 // ---- Options ----------------------------------------------------------------
 
 int TCustomFFmpeg::OptVHook(TOptionsContext*, const char*, const char* AValue) {
@@ -137,16 +142,7 @@ bool TCustomFFmpeg::CallVideoHook(TTaskVideoHook& AHook, TFormatConverter& AConv
   info.PTS = APts;
   info.Update = true;
   info.StopHook = false;
-  try {
-    AHook(this, info);
-  } catch (const std::exception& e) {
-    FFLogger().Log(this, TLogLevel::llError,
-                   std::string("Error occurs VideoHook event: ") + e.what());
-    info.Update = false;
-  } catch (...) {
-    FFLogger().Log(this, TLogLevel::llError, "Error occurs VideoHook event: unknown exception");
-    info.Update = false;
-  }
+  if (!CallGuarded("VideoHook", [&] { AHook(this, info); })) info.Update = false;
   if (info.Update) {
     // Back into the frame: its own rows when the bitmap had its layout, else
     // through the converter's picture, whatever the formats. A padded or odd
@@ -180,7 +176,7 @@ void TCustomFFmpeg::CallFrameHook(const TTaskFrameHook& AHook, AVFrame* AFrame, 
   info.Width = AFrame->width;
   info.Height = AFrame->height;
   info.PTS = APts;
-  AHook(this, info);
+  CallGuarded("FrameHook", [&] { AHook(this, info); });
 }
 
 // ---- Sound --------------------------------------------------------------------
@@ -210,17 +206,22 @@ void TCustomFFmpeg::CallAudioHook(const TTaskAudioHook& AHook, AVFrame* AFrame, 
   const int size = channels * AFrame->nb_samples * bytes;
   if (!AV.av_sample_fmt_is_planar(format) || channels == 1) {
     // One plane holds every sample: handed on as it is.
-    AHook(this, APts, AFrame->extended_data[0], size, AFrame->sample_rate, channels,
-          AV.av_get_packed_sample_fmt(format));
+    CallGuarded("AudioHook", [&] {
+      AHook(this, APts, AFrame->extended_data[0], size, AFrame->sample_rate, channels,
+            AV.av_get_packed_sample_fmt(format));
+    });
     return;
   }
   // Planar sound with several channels: the hook gets one packed block that
-  // holds them all, and what it changes goes back into the planes.
+  // holds them all, and what it changes goes back into the planes (unless
+  // it failed).
   FAudioBuffer.resize(static_cast<size_t>(size));
   Interleave(AFrame, bytes, channels, FAudioBuffer.data());
-  AHook(this, APts, FAudioBuffer.data(), size, AFrame->sample_rate, channels,
-        AV.av_get_packed_sample_fmt(format));
-  Deinterleave(FAudioBuffer.data(), bytes, channels, AFrame);
+  if (CallGuarded("AudioHook", [&] {
+        AHook(this, APts, FAudioBuffer.data(), size, AFrame->sample_rate, channels,
+              AV.av_get_packed_sample_fmt(format));
+      }))
+    Deinterleave(FAudioBuffer.data(), bytes, channels, AFrame);
 }
 
 // ---- Preview ------------------------------------------------------------------
@@ -246,7 +247,7 @@ void TCustomFFmpeg::DoPreview(AVFrame* AFrame, bool AConverted, int64_t APts, in
       info.Bitmap = &FPreviewConverter.Bitmap();
       info.FrameNumber = AFrameNumber;
       info.PTS = APts;
-      OnPreviewBitmap(this, info);
+      CallGuarded("PreviewBitmap", [&] { OnPreviewBitmap(this, info); });
     } else {
       ChangePreviewFlags(2, false);
     }
@@ -254,9 +255,13 @@ void TCustomFFmpeg::DoPreview(AVFrame* AFrame, bool AConverted, int64_t APts, in
   } else if (flags & 1) {
     // ShowFrame waits for the main thread: no lock is held here.
     if (convert()) {
-      if (!FPreviewer) FPreviewer = std::make_unique<TPreviewer>();
-      if (!FPreviewer->ShowFrame(FPreviewConverter.Bitmap(), AFrameNumber, APts))
-        ChangePreviewFlags(1, false); // closed by the user, or no window here
+      bool shown = false;
+      // A window that fails ends the preview as if closed.
+      CallGuarded("Preview", [&] {
+        if (!FPreviewer) FPreviewer = std::make_unique<TPreviewer>();
+        shown = FPreviewer->ShowFrame(FPreviewConverter.Bitmap(), AFrameNumber, APts);
+      });
+      if (!shown) ChangePreviewFlags(1, false); // closed by the user, or no window here
     } else {
       ChangePreviewFlags(1, false);
     }

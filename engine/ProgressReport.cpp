@@ -168,7 +168,7 @@ void TCustomFFmpeg::PrintReport(bool ALast, int64_t ATimerStart, int64_t ANow) {
     info.TotalSize = totalSize < 0 ? 0 : totalSize;
     info.CurrentTime = lastStreamTime;
     info.TotalDuration = TotalDuration;
-    OnProgress(this, info);
+    CallGuarded("Progress", [&] { OnProgress(this, info); });
   }
   if ((PrintStats && !callback) || ALast) FFLogger().Log(this, TLogLevel::llInfo, text);
 

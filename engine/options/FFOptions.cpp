@@ -78,9 +78,7 @@ int TFFOptions::CollectOptions(int ACount, bool AStrict, TOptionTable ATable, ch
         if (!next) {
           LastOptionError = FormatText("Missing argument for option \"%s\".", name);
           AV.av_log(nullptr, AV_LOG_ERROR, "%s\n", LastOptionError.c_str());
-          if (AStrict) return AVERROR(EINVAL);
-          ++i;
-          continue;
+          return AVERROR(EINVAL);
         }
         value = next;
       }
@@ -101,9 +99,7 @@ int TFFOptions::CollectOptions(int ACount, bool AStrict, TOptionTable ATable, ch
       if (ret != AVERROR_OPTION_NOT_FOUND) {
         AV.av_log(nullptr, AV_LOG_ERROR, "Error parsing option \"%s\" with argument \"%s\".\n",
                   name, next);
-        if (AStrict) return ret;
-        i += 2;
-        continue;
+        return ret;
       }
     }
     if (StartsWith(name, "no")) {
@@ -338,12 +334,11 @@ int ApplyOptionGroup(TTaskOptions& ATask, TOptionsContext* AOptions, const TOpti
   for (const TParsedOption& option : AGroup.Options) {
     AV.av_log(nullptr, AV_LOG_DEBUG, "Applying option %s (%s) with argument %s.\n",
               option.Key.c_str(), option.Row->Help, option.Value.c_str());
+    // A known option that fails stops the group in both modes: only what
+    // nobody knows is forgiven, and that was left out when collecting.
     const int result =
         WriteOption(ATask, AOptions, *option.Row, option.Key.c_str(), option.Value.c_str());
-    if (result >= 0) continue;
-    if (ATask.StrictOptions) return result;
-    AV.av_log(nullptr, AV_LOG_WARNING, "Option \"%s\" with argument \"%s\" ignored.\n",
-              option.Key.c_str(), option.Value.c_str());
+    if (result < 0) return result;
   }
   AV.av_log(nullptr, AV_LOG_DEBUG, "Successfully parsed a group of options.\n");
   return 0;
@@ -386,10 +381,9 @@ int TTaskOptions::ParseOptions(TOptionsContext& AOptions, const std::string& AOp
   if (result < 0) {
     const std::string text = ErrorToString("", result);
     FFLogger().Log(this, TLogLevel::llFatal, text);
-    if (StrictOptions)
-      LastErrMsg = LastOptionError().empty() ? text : LastOptionError() + "\r\n" + text;
+    LastErrMsg = LastOptionError().empty() ? text : LastOptionError() + "\r\n" + text;
   }
-  return StrictOptions ? result : 0;
+  return result;
 }
 
 int TTaskOptions::ParseGroups(TOptionsContext& AOptions, const std::string& AOptionText,

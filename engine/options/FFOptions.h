@@ -45,8 +45,10 @@ public:
   std::string LastOptionError;
 
   // Sorts ACount arguments into the groups and the current dictionaries,
-  // which then move into the file group. 0, or a negative code when AStrict;
-  // without it a bad option is logged and skipped.
+  // which then move into the file group. 0, or a negative code. Without
+  // AStrict an option nobody knows and an argument that is no option are
+  // logged and skipped; a missing value or one a library refuses fails in
+  // both modes.
   int CollectOptions(int ACount, bool AStrict, TOptionTable ATable, char* const* AArgs);
   // Offers an option the table does not know to the codec, format (with the
   // registered input devices), scaler and resampler options, in that order.
@@ -76,7 +78,8 @@ int ParseOption(TTaskOptions& ATask, TOptionsContext* AOptions, const char* ANam
 // AVERROR(EINVAL) (AVERROR(ENOMEM) when memory ran out); nothing raises out.
 int WriteOption(TTaskOptions& ATask, TOptionsContext* AOptions, const TOptionDef& ARow,
                 const char* AName, const char* AValue);
-// Writes each option of AGroup in order (AOptions null for the global group).
+// Writes each option of AGroup in order (AOptions null for the global group);
+// the first failure stops it, in both modes.
 int ApplyOptionGroup(TTaskOptions& ATask, TOptionsContext* AOptions, const TOptionGroup& AGroup,
                      const std::string& AGroupName);
 // The index of the option AName among AArgs (stepping over the values of

@@ -89,10 +89,11 @@ public:
   void FreeOptionsContext(TOptionsContext& AOptions);
   // Parses one option string and the presets of one file into AOptions, the
   // task-wide fields and the file group's dictionaries. Answers 0 or a
-  // negative AVERROR code with LastErrMsg set; with StrictOptions clear it
-  // always answers 0 (a failing option is logged and skipped). Never raises
-  // for a bad option: a handler's failure, fatal errors included, becomes
-  // the option's error.
+  // negative AVERROR code with LastErrMsg set. With StrictOptions clear an
+  // option nobody knows, a stray argument and a failing preset line are
+  // logged and skipped; a value that does not convert or a handler that
+  // fails ends the parse in both modes. Never raises for a bad option: a
+  // handler's failure, fatal errors included, becomes the option's error.
   int ParseOptions(TOptionsContext& AOptions, const std::string& AOptionText,
                    const std::string& AFileName, const std::string& APresets);
   // Applies a preset text (key=value lines) to AOptions; 0 or a negative code.

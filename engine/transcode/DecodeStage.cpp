@@ -224,6 +224,10 @@ int TTranscodeTask::DecodeVideo(TInputStream& AIst, AVPacket* APacket, bool& AGo
       frame->pts = frame->best_effort_timestamp;
       AIst.NextPts = AIst.Pts = AV.av_rescale_q(frame->pts, AIst.Stream->time_base, kMicroseconds);
     }
+    if (!TakesGridSlot(AIst, *frame)) {
+      AV.av_frame_unref(frame);
+      continue;
+    }
     if (AIst.TopFieldFirst >= 0) frame->top_field_first = AIst.TopFieldFirst;
     if (DebugTs)
       FFLogger().LogFmt(this, TLogLevel::llInfo,
@@ -259,6 +263,22 @@ int TTranscodeTask::DecodeVideo(TInputStream& AIst, AVPacket* APacket, bool& AGo
     if ((result = PushFrame(AIst, frame)) < 0) return result;
   }
   return 0;
+}
+
+bool TTranscodeTask::TakesGridSlot(TInputStream& AIst, const AVFrame& AFrame) {
+  // A device takes its first two pictures back to back, and a late one may
+  // round onto the slot of the one after it: a second picture for a slot
+  // would be written a slot late, and every later one with it, so that the
+  // pictures lag the sound. The first one keeps the slot.
+  const TInputFile& file = *InputFiles[static_cast<size_t>(AIst.FileIndex)];
+  if (!file.RealTime || AIst.FrameRate.num <= 0 || AIst.FrameRate.den <= 0 ||
+      AFrame.pts == AV_NOPTS_VALUE)
+    return true;
+  const int64_t slot =
+      AV.av_rescale_q(AFrame.pts, AIst.Stream->time_base, av_inv_q(AIst.FrameRate));
+  if (AIst.LastGridSlot != AV_NOPTS_VALUE && slot <= AIst.LastGridSlot) return false;
+  AIst.LastGridSlot = slot;
+  return true;
 }
 
 int TTranscodeTask::PushFrame(TInputStream& AIst, AVFrame* AFrame) {

@@ -300,27 +300,30 @@ void TTranscodeTask::WriteFrame(TOutputStream& AOst, AVPacket* APacket) {
     ++AOst.FrameNumber;
   }
 
-  if (AOst.BitstreamFilterChain) {
-    AVBSFContext* bsf = AOst.BitstreamFilterChain.get();
-    int result = AV.av_bsf_send_packet(bsf, APacket);
-    TPacketPtr filtered(AV.av_packet_alloc());
-    while (result >= 0) {
-      result = AV.av_bsf_receive_packet(bsf, filtered.get());
-      if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
-      if (result < 0) break;
-      WritePacketNow(AOst, filtered.get());
-      AV.av_packet_unref(filtered.get());
-    }
-    const std::string text =
-        ErrorToString(FormatText("Failed to open bitstream filter %s for stream %d with codec %s",
-                                 AOst.BitstreamFilters.c_str(), AOst.Index,
-                                 AOst.Encoder ? AOst.Encoder->name : "copy"),
-                      result);
-    if (ExitOnError) FatalError(text);
-    FFLogger().Log(this, TLogLevel::llError, text);
-    return;
+  if (AOst.BitstreamFilterChain)
+    FilterAndWrite(AOst, APacket);
+  else
+    WritePacketNow(AOst, APacket);
+}
+
+void TTranscodeTask::FilterAndWrite(TOutputStream& AOst, AVPacket* APacket) {
+  AVBSFContext* bsf = AOst.BitstreamFilterChain.get();
+  int result = AV.av_bsf_send_packet(bsf, APacket);
+  TPacketPtr filtered(AV.av_packet_alloc());
+  while (result >= 0) {
+    result = AV.av_bsf_receive_packet(bsf, filtered.get());
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
+    if (result < 0) break;
+    WritePacketNow(AOst, filtered.get());
+    AV.av_packet_unref(filtered.get());
   }
-  WritePacketNow(AOst, APacket);
+  const std::string text =
+      ErrorToString(FormatText("Failed to open bitstream filter %s for stream %d with codec %s",
+                               AOst.BitstreamFilters.c_str(), AOst.Index,
+                               AOst.Encoder ? AOst.Encoder->name : "copy"),
+                    result);
+  if (ExitOnError) FatalError(text);
+  FFLogger().Log(this, TLogLevel::llError, text);
 }
 
 void TTranscodeTask::WritePacketNow(TOutputStream& AOst, AVPacket* APacket) {
@@ -365,12 +368,15 @@ void TTranscodeTask::FlushEncoders() {
     TOutputStream& ost = *OutputStreams[static_cast<size_t>(i)];
     if (ost.EncoderFlushed) continue;
     ost.EncoderFlushed = true;
-    if (!ost.EncodingNeeded || !ost.EncoderOpened) continue;
     if (ReachedSizeLimit(*OutputFiles[static_cast<size_t>(ost.FileIndex)])) continue;
-    AVCodecContext* enc = ost.EncoderContext.get();
-    if (enc->codec_type == AVMEDIA_TYPE_AUDIO && enc->frame_size <= 1) continue;
-    if (enc->codec_type != AVMEDIA_TYPE_AUDIO && enc->codec_type != AVMEDIA_TYPE_VIDEO) continue;
-    EncodeAndWrite(ost, nullptr);
+    const AVCodecContext* enc = ost.EncoderContext.get();
+    const bool holds = ost.EncodingNeeded && ost.EncoderOpened &&
+                       (enc->codec_type == AVMEDIA_TYPE_VIDEO ||
+                        (enc->codec_type == AVMEDIA_TYPE_AUDIO && enc->frame_size > 1));
+    if (holds) EncodeAndWrite(ost, nullptr);
+    // A bitstream filter gives what it holds (a packet it rechunks or
+    // merges) once it is told the stream ends; copied streams have them too.
+    if (ost.BitstreamFilterChain) FilterAndWrite(ost, nullptr);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "FFText.h"
 #include "FileNames.h"
 #include "InputFormatRegistry.h"
+#include "LibAVLog.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -114,10 +115,20 @@ int TTranscodeTask::OpenInputFile(TOptionsContext& AOptions, const std::string& 
 
   const std::string libraryName = FFmpegFileName(AFileName);
   allocated.release(); // avformat_open_input frees it on failure
-  StartReadTimer();
-  result = AV.avformat_open_input(&raw, libraryName.c_str(), format, formatOpts.Ref());
-  StopReadTimer();
-  if (result < 0) return OpenFailure(ErrorToString(AFileName, result), result);
+  {
+    // A device names the value it refuses only in its log lines: they lead
+    // the message, whose code says no more than "Invalid argument".
+    TLibAVErrorLines errors;
+    StartReadTimer();
+    result = AV.avformat_open_input(&raw, libraryName.c_str(), format, formatOpts.Ref());
+    StopReadTimer();
+    if (result < 0) {
+      std::string text;
+      for (const std::string& line : errors.Lines())
+        text += line + "\r\n";
+      return OpenFailure(text + ErrorToString(AFileName, result), result);
+    }
+  }
   TInputContextPtr context(raw);
 
   CheckOptionsUsed(formatOpts.Get());

@@ -69,6 +69,20 @@ void TTranscodeTask::ChooseEncoder(TOptionsContext& AOptions, AVFormatContext* A
   par->codec_id = AOst.Encoder->id;
 }
 
+void TTranscodeTask::CheckEncoderOptionValues(const TOutputStream& AOst) {
+  // Set on a context of their own, so that the encoder starts from its
+  // defaults when it opens.
+  TCodecContextPtr probe(AV.avcodec_alloc_context3(AOst.Encoder));
+  if (!probe) FatalError("Error allocating the encoding context.");
+  const AVDictionaryEntry* entry = nullptr;
+  while ((entry = AV.av_dict_get(AOst.EncoderOpts.Get(), "", entry, AV_DICT_IGNORE_SUFFIX))) {
+    const int result = AV.av_opt_set(probe.get(), entry->key, entry->value, AV_OPT_SEARCH_CHILDREN);
+    if (result < 0 && result != AVERROR_OPTION_NOT_FOUND)
+      FatalError(ErrorToString(
+          FormatText("Error setting option %s to value %s", entry->key, entry->value), result));
+  }
+}
+
 TOutputStream& TTranscodeTask::NewOutputStream(TOptionsContext& AOptions, AVFormatContext* AContext,
                                                AVMediaType AType, int ASourceIndex) {
   AVStream* stream = AV.avformat_new_stream(AContext, nullptr);
@@ -91,6 +105,7 @@ TOutputStream& TTranscodeTask::NewOutputStream(TOptionsContext& AOptions, AVForm
   if (!enc) FatalError("Error allocating the encoding context.");
   ost.EncoderContext.reset(enc, [](AVCodecContext* AContext) { AV.avcodec_free_context(&AContext); });
   enc->codec_type = AType;
+  CheckEncoderOptionValues(ost);
 
   MatchPerStreamOption(*this, AOptions.MaxFrames, AContext, stream, ost.MaxFrames);
   MatchPerStreamOption(*this, AOptions.CopyPriorStart, AContext, stream, ost.CopyPriorStart);
@@ -100,7 +115,8 @@ TOutputStream& TTranscodeTask::NewOutputStream(TOptionsContext& AOptions, AVForm
     const size_t comma = ost.BitstreamFilters.find(',', at);
     const std::string filter = ost.BitstreamFilters.substr(
         at, comma == std::string::npos ? std::string::npos : comma - at);
-    if (!AV.av_bsf_get_by_name(filter.c_str()))
+    // "name=option=value:..." gives the filter its options.
+    if (!AV.av_bsf_get_by_name(filter.substr(0, filter.find('=')).c_str()))
       FatalErrorFmt("Unknown bitstream filter \"%s\"", filter.c_str());
     if (comma == std::string::npos) break;
     at = comma + 1;

@@ -63,21 +63,8 @@ int TTranscodeTask::ProcessInput(int AFileIndex) {
   AVStream* st = ist.Stream;
 
   if (file.RealTime && packet->pts != AV_NOPTS_VALUE) {
-    // The clock maps onto this input's time stamps. What was taken during a
-    // pause is dropped; what was taken after it moves back by the pause.
-    const int64_t us = AV.av_rescale_q(packet->pts, st->time_base, AVRational{1, AV_TIME_BASE});
-    file.ClockOffset = std::min(file.ClockOffset, AV.av_gettime_relative() - us);
-    if (us + file.ClockOffset > FStopAt) return AVERROR_EOF; // taken after the stop
-    int64_t cut = 0;
-    for (const auto& [from, to] : file.Cuts) {
-      if (us >= from && us < to) return 0;
-      if (us >= to) cut += to - from;
-    }
-    if (cut) {
-      const int64_t shift = AV.av_rescale_q(cut, AVRational{1, AV_TIME_BASE}, st->time_base);
-      packet->pts -= shift;
-      if (packet->dts != AV_NOPTS_VALUE) packet->dts -= shift;
-    }
+    // 0: taken during a pause; AVERROR_EOF: taken after the stop.
+    if (const int cut = CutRealTimePacket(file, ist, packet.get()); cut <= 0) return cut;
   }
 
   if (!ist.WrapCorrectionDone && ic->start_time != AV_NOPTS_VALUE && st->pts_wrap_bits < 64) {

@@ -14,10 +14,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct TFilterGraph;
 struct TInputFilter;
+
+// Spans of the libraries' monotonic clock, [from, to) in microseconds.
+using TClockSpans = std::vector<std::pair<int64_t, int64_t>>;
+
 struct TOutputFilter;
 
 struct TInputFile {
@@ -35,11 +40,11 @@ struct TInputFile {
   // paused time out of it.
   bool RealTime = false;
   // Real-time inputs: the smallest (clock - time stamp) seen, microseconds;
-  // it maps a span of the clock onto the input's time stamps.
+  // it maps the input's time stamps onto the clock.
   int64_t ClockOffset = INT64_MAX;
-  // Real-time inputs: the spans cut out by pauses, in the input's own time
-  // (before TsOffset): packets inside them are dropped.
-  std::vector<std::pair<int64_t, int64_t>> Cuts;
+  // Real-time inputs: the spans cut out by pauses, on the clock: what was
+  // taken inside them is dropped, and what was taken later moves back.
+  TClockSpans Cuts;
 };
 
 struct TInputStream {
@@ -69,6 +74,9 @@ struct TInputStream {
   double TsScale = 1.0;
 
   AVRational FrameRate{0, 0}; // "r" forced for this input stream (video)
+  // A real-time input with a forced rate: the grid slot of the last picture
+  // passed on (a slot takes one picture).
+  int64_t LastGridSlot = AV_NOPTS_VALUE;
   int TopFieldFirst = -1;
   int GuessLayoutMax = INT_MAX;
   // What the filters were last configured for.

@@ -352,10 +352,9 @@ int TTranscodeTask::InitOutputStream(TOutputStream& AOst, std::string& AError) {
 int TTranscodeTask::OpenEncoder(TOutputStream& AOst, std::string& AError) {
   AVStream* st = AOst.Stream;
   if (!AOst.EncodingNeeded) {
-    if (AOst.StreamCopy || st->codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT) {
-      // The muxer reads the parameters from the stream; nothing to open.
-    }
-    return 0;
+    // The muxer reads a copy's parameters from the stream; nothing to open,
+    // but its packets go through the bitstream filters too.
+    return AOst.StreamCopy ? InitBitstreamFilters(AOst, AError) : 0;
   }
   AVCodecContext* enc = AOst.EncoderContext.get();
   TInputStream* ist = GetInputStream(AOst);
@@ -402,7 +401,12 @@ int TTranscodeTask::OpenEncoder(TOutputStream& AOst, std::string& AError) {
   }
   st->time_base = enc->time_base;
   if (enc->codec_type == AVMEDIA_TYPE_VIDEO) st->avg_frame_rate = AOst.FrameRate;
+  return InitBitstreamFilters(AOst, AError);
+}
 
+int TTranscodeTask::InitBitstreamFilters(TOutputStream& AOst, std::string& AError) {
+  AVStream* st = AOst.Stream;
+  int result = 0;
   if (!AOst.BitstreamFilters.empty()) {
     AVBSFContext* bsf = nullptr;
     if ((result = AV.av_bsf_list_parse_str(AOst.BitstreamFilters.c_str(), &bsf)) < 0 ||

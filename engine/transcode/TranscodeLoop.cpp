@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <thread>
 
 namespace {
@@ -21,6 +22,22 @@ constexpr int64_t kStopGrace = 250000; // microseconds
 
 const char* const kCheckLog =
     "Please check error log message(reported by FFLogger) to find out more detail information.";
+
+// The text of the exception being handled; an FFmpegException's is the task's
+// last error, AFatalText.
+std::string RaisedText(const std::string& AFatalText) {
+  try {
+    throw;
+  } catch (const FFmpegException& e) {
+    return !AFatalText.empty() ? AFatalText : *e.what() ? e.what() : "Unknown error";
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
+  } catch (const std::exception& e) {
+    return *e.what() ? e.what() : "Unknown error";
+  } catch (...) {
+    return "Unknown error";
+  }
+}
 
 } // namespace
 
@@ -43,10 +60,11 @@ bool TTranscodeTask::RunTranscode() {
     timerStart = AV.av_gettime_relative();
     PartIndex = 0;
     SetJoinRange();
+    TClockSpans pauses;
     while (!StopRequested()) {
-      int64_t pausedAt = 0, resumedAt = 0;
-      if (PassPause(pausedAt, resumedAt)) {
-        CutPause(pausedAt, resumedAt);
+      if (PassPause(pauses)) {
+        for (const auto& [from, to] : pauses)
+          CutPause(from, to);
         if (StopRequested()) break;
       }
       const int64_t now = AV.av_gettime_relative();
@@ -75,8 +93,9 @@ bool TTranscodeTask::RunTranscode() {
     FinishGraphs();
     FlushEncoders();
     finished = !StopRequested() && FRunError.empty();
-  } catch (const FFmpegException&) {
-    if (FRunError.empty()) FRunError = LastErrMsg;
+  } catch (...) {
+    // Whatever ends the loop, what was written is closed as a file.
+    if (FRunError.empty()) FRunError = RaisedText(LastErrMsg);
   }
   // What was written stays readable, also after an error.
   const size_t trailers = JoinMode ? std::min<size_t>(1, OutputFiles.size()) : OutputFiles.size();
@@ -93,7 +112,7 @@ bool TTranscodeTask::RunTranscode() {
   }
   try {
     PrintReport(true, timerStart, AV.av_gettime_relative());
-  } catch (const std::exception&) {
+  } catch (...) {
   }
   CloseEncoders();
   CloseDecoders();
@@ -144,15 +163,28 @@ void TTranscodeTask::DrainRealTimeInputs() {
   for (size_t i = 0; i < InputFiles.size(); ++i) {
     const TInputFile& file = *InputFiles[i];
     if (!file.RealTime) continue;
+    // A device that buffers (sound in whole buffers) hands over what it
+    // holds when asked to pause; one that cannot says so, and goes on.
+    [[maybe_unused]] const int paused = AV.av_read_pause(file.Context.get());
+    // What was handed over at the pause may stand behind packets taken
+    // after the stop: those are dropped and the queue is read on until it
+    // is empty. A packet taken after the stop comes after everything taken
+    // before it (a picture under way at the stop included); until one has
+    // come, that picture is waited for (the first one too, when the stop
+    // came before the loop read anything).
+    bool pastStop = false;
     while (!file.EndOfFile && NeedOutput()) {
       const int result = ProcessInput(static_cast<int>(i));
-      // A grab under way at the stop reaches the queue a little later (the
-      // first one too, when the stop came before the loop read anything).
-      if (result == AVERROR(EAGAIN) && AV.av_gettime_relative() - FStopAt < kStopGrace) {
+      if (result == AVERROR_EOF) {
+        pastStop = true;
+        continue;
+      }
+      if (result == AVERROR(EAGAIN) && !pastStop &&
+          AV.av_gettime_relative() - FStopAt < kStopGrace) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         continue;
       }
-      if (result < 0) break; // empty queue, or past the stop
+      if (result < 0) break; // empty queue, or an error
       ReapFilters();
     }
   }
@@ -318,18 +350,6 @@ void TTranscodeTask::ReportNewStream(int AFileIndex, const AVPacket& APacket) {
             APacket.stream_index, static_cast<long long>(APacket.pos),
             FixedText(APacket.dts * av_q2d(st->time_base)).c_str());
   file.ReportedStreamCount = APacket.stream_index + 1;
-}
-
-void TTranscodeTask::CutPause(int64_t APausedAt, int64_t AResumedAt) {
-  if (AResumedAt <= APausedAt) return;
-  // What a device took while the task stood is dropped, and what it takes
-  // later moves back by the pause (ProcessInput), so every stream loses the
-  // same span. The span is placed on each input's own time line through the
-  // offset between the clock and its time stamps.
-  for (auto& file : InputFiles) {
-    if (!file->RealTime || file->ClockOffset == INT64_MAX) continue;
-    file->Cuts.emplace_back(APausedAt - file->ClockOffset, AResumedAt - file->ClockOffset);
-  }
 }
 
 void TTranscodeTask::DrainGraph(TFilterGraph& AGraph) {

@@ -70,6 +70,9 @@ public:
   // ASourceIndex (-1: none); appended to OutputStreams. Fatal errors raise.
   TOutputStream& NewOutputStream(TOptionsContext& AOptions, AVFormatContext* AContext,
                                  AVMediaType AType, int ASourceIndex);
+  // A value of AOst's encoder options that its encoder would refuse when it
+  // opens is a fatal error now, naming the option and the value.
+  void CheckEncoderOptionValues(const TOutputStream& AOst);
   // Binds a complex graph's pending output to a new output stream.
   void InitOutputFilter(TOutputFilter& AFilter, TOptionsContext& AOptions,
                         AVFormatContext* AContext);
@@ -134,13 +137,14 @@ protected:
 
   // What the loop asks of the task that runs it (the public face answers):
   // the stop flag, read at every pass; the pause gate, passed at every pass
-  // holding no lock, answering the span it held the loop (microseconds of
-  // the monotonic clock) or false.
+  // holding no lock, answering whether it was closed since the last pass,
+  // with every span it was closed (microseconds of the libraries' monotonic
+  // clock, in order) in ASpans.
   virtual bool StopRequested() const { return false; }
   // When the stop was asked for (the libraries' monotonic clock,
   // microseconds), INT64_MAX when it was not.
   virtual int64_t StopRequestTime() const { return INT64_MAX; }
-  virtual bool PassPause(int64_t& /*APausedAt*/, int64_t& /*AResumedAt*/) { return false; }
+  virtual bool PassPause(TClockSpans& /*ASpans*/) { return false; }
   // The hooks around decoding and encoding and the progress report; none
   // here. PreProcessVideoFrame gets the decoder's frame as it is and makes it
   // writable before anything draws into it.
@@ -165,6 +169,8 @@ private:
   int InitOutputStream(TOutputStream& AOst, std::string& AError);
   AVRational CopyTimeBase(const TInputStream& AIst, const TOutputStream& AOst) const;
   int OpenEncoder(TOutputStream& AOst, std::string& AError);
+  // The stream's "bsf" chain, made from its parameters as they stand.
+  int InitBitstreamFilters(TOutputStream& AOst, std::string& AError);
   int InitInputStream(TInputStream& AIst, std::string& AError);
   void ParseForcedKeyFrames(TOutputStream& AOst);
   void DumpStreamMapping();
@@ -185,6 +191,11 @@ private:
   void JoinSwitch(int AFileIndex);
   void OpenRangeEncoders();
   void CutPause(int64_t APausedAt, int64_t AResumedAt);
+  // The pauses and the stop applied to a packet of a real-time input
+  // (RealTimeCuts.cpp): 1 kept (its sound trimmed, its time moved back by
+  // the pauses before it), 0 dropped, AVERROR_EOF taken after the stop, or
+  // another AVERROR code.
+  int CutRealTimePacket(TInputFile& AFile, const TInputStream& AIst, AVPacket* APacket);
   void DrainRealTimeInputs();
   void DrainGraph(TFilterGraph& AGraph);
   void FinishGraphs();
@@ -194,6 +205,9 @@ private:
   int DecodeVideo(TInputStream& AIst, AVPacket* APacket, bool& AGotOutput);
   int TranscodeSubtitles(TInputStream& AIst, AVPacket* APacket, bool& AGotOutput);
   int PushFrame(TInputStream& AIst, AVFrame* AFrame);
+  // Whether a decoded picture of a real-time input with a forced rate has
+  // a grid slot of its own (it then takes it); pictures of other inputs do.
+  bool TakesGridSlot(TInputStream& AIst, const AVFrame& AFrame);
   void PushCanvas(TInputStream& AIst);
   void SendEndOfStream(TInputFilter& AFilter);
   void SendEndOfStream(TInputStream& AIst);
@@ -211,6 +225,8 @@ private:
   void EncodeAndWrite(TOutputStream& AOst, const AVFrame* AFrame);
   void WriteFrame(TOutputStream& AOst, AVPacket* APacket);
   void WritePacketNow(TOutputStream& AOst, AVPacket* APacket);
+  // Through the stream's bitstream filters (null: the end of the stream).
+  void FilterAndWrite(TOutputStream& AOst, AVPacket* APacket);
   void FlushEncoders();
   void DoVideoStats(TOutputStream& AOst, int AFrameSize);
 

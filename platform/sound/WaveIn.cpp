@@ -18,6 +18,8 @@ struct THwParamsFree {
 // How long the reader waits for a PCM with a clock before it looks at its
 // stop flag again.
 constexpr int kPollMilliseconds = 20;
+// How much sound the reader takes at a time from a PCM without a clock.
+constexpr int kReadsPerSecond = 100;
 
 // The ALSA name of a device number, or empty when there is no such device.
 std::string DeviceName(int ADevice) {
@@ -118,6 +120,9 @@ int TWaveIn::Start() {
   if (!FPcm) return -EBADFD;
   if (FReader.Joinable()) return 0;
   if (const int error = snd_pcm_start(FPcm.get()); error < 0) return error;
+  FOrigin = TClock::now();
+  FFramesRead = 0;
+  FRecording = true;
   FReader.Start([this] { ReaderLoop(); }, TThreadPriority::tpHigher);
   return 0;
 }
@@ -130,9 +135,18 @@ void TWaveIn::Reset() {
   FStop.Set();
   FBufferAdded.notify_all();
   FReader.Join();
-  if (FPcm) {
+  if (FPcm && FRecording) {
+    // The buffer being filled gets what was recorded until now: the reader
+    // takes sound in steps and may have stopped short of it.
+    TWaveBuffer* current = nullptr;
+    {
+      std::lock_guard lock(FLock);
+      if (!FBuffers.empty()) current = FBuffers.front();
+    }
+    if (current && !FReadError) Fill(*current, false);
     snd_pcm_drop(FPcm.get());
     snd_pcm_prepare(FPcm.get());
+    FRecording = false;
   }
   std::deque<TWaveBuffer*> returned;
   {
@@ -153,17 +167,35 @@ void TWaveIn::Close() {
   FCallback = nullptr;
 }
 
-int TWaveIn::Fill(TWaveBuffer& ABuffer) {
+int64_t TWaveIn::FramesDue() const {
+  const auto elapsed =
+      std::chrono::duration_cast<std::chrono::microseconds>(TClock::now() - FOrigin).count();
+  return elapsed * FFormat.SamplesPerSec / 1000000 - FFramesRead;
+}
+
+int TWaveIn::Fill(TWaveBuffer& ABuffer, bool AWait) {
   const uint32_t frameBytes = static_cast<uint32_t>(FFormat.BlockAlign);
+  const int64_t step = std::max(1, FFormat.SamplesPerSec / kReadsPerSecond);
   while (ABuffer.BytesRecorded + frameBytes <= ABuffer.BufferLength) {
-    if (FStopping) return 1;
+    if (AWait && FStopping) return 1;
+    const int64_t room = (ABuffer.BufferLength - ABuffer.BytesRecorded) / frameBytes;
+    const int64_t due = FramesDue();
+    if (due <= 0) {
+      if (!AWait) return 0;
+      // Until the next step is due (or what the buffer still takes).
+      const auto wake = FOrigin + std::chrono::microseconds((FFramesRead + std::min(room, step)) *
+                                                            1000000 / FFormat.SamplesPerSec);
+      if (FStop.WaitFor(std::chrono::ceil<std::chrono::milliseconds>(wake - TClock::now())))
+        return 1;
+      continue;
+    }
     // Never more than the device's own buffer holds: a device may refuse a
     // larger read outright rather than answer part of it.
-    const snd_pcm_uframes_t wanted =
-        std::min<snd_pcm_uframes_t>((ABuffer.BufferLength - ABuffer.BytesRecorded) / frameBytes,
-                                    FPcmBufferFrames);
+    const snd_pcm_uframes_t wanted = static_cast<snd_pcm_uframes_t>(
+        std::min({room, due, static_cast<int64_t>(FPcmBufferFrames)}));
     snd_pcm_sframes_t got = snd_pcm_readi(FPcm.get(), ABuffer.Data + ABuffer.BytesRecorded, wanted);
     if (got == -EAGAIN) {
+      if (!AWait) return 0;
       snd_pcm_wait(FPcm.get(), kPollMilliseconds);
       continue;
     }
@@ -175,13 +207,12 @@ int TWaveIn::Fill(TWaveBuffer& ABuffer) {
       continue;
     }
     ABuffer.BytesRecorded += static_cast<uint32_t>(got) * frameBytes;
+    FFramesRead += got;
   }
   return 0;
 }
 
 void TWaveIn::ReaderLoop() {
-  const TClock::time_point origin = TClock::now();
-  int64_t framesDelivered = 0;
   for (;;) {
     TWaveBuffer* buffer = nullptr;
     {
@@ -190,20 +221,13 @@ void TWaveIn::ReaderLoop() {
       if (FStopping) return;
       buffer = FBuffers.front();
     }
-    if (const int result = Fill(*buffer); result != 0) {
+    if (const int result = Fill(*buffer, true); result != 0) {
       if (result < 0 && !FStopping) {
         FReadError = result;
         FCallback(TWaveInMessage::Error, nullptr);
       }
       return;
     }
-    // Not before the recorded span has passed on our clock.
-    framesDelivered += buffer->BytesRecorded / static_cast<uint32_t>(FFormat.BlockAlign);
-    const TClock::time_point due =
-        origin + std::chrono::microseconds(framesDelivered * 1000000 / FFormat.SamplesPerSec);
-    for (TClock::duration left = due - TClock::now(); left > TClock::duration::zero();
-         left = due - TClock::now())
-      if (FStop.WaitFor(std::chrono::ceil<std::chrono::milliseconds>(left))) return;
     {
       std::lock_guard lock(FLock);
       if (FStopping) return;

@@ -1,8 +1,9 @@
 // Wave-in over ALSA: a capture PCM that fills the buffers its client adds, in
 // the order they were added, and hands each filled buffer to the client's
 // callback from a reader thread of its own. Reads are paced by the monotonic
-// clock, so a PCM without a clock of its own (a file, a null device) still
-// delivers sound in real time.
+// clock, never ahead of it, so a PCM without a clock of its own (a file, a
+// null device) still delivers sound in real time, and a buffer holds at any
+// moment what was recorded until then.
 #pragma once
 
 #include "ManualResetEvent.h"
@@ -11,6 +12,7 @@
 #include <alsa/asoundlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -61,7 +63,8 @@ public:
   // Starts recording and the reader thread.
   int Start();
   // Stops recording and hands every queued buffer back through the callback
-  // with what it holds so far.
+  // with what it holds so far: the one being filled gets what was recorded
+  // until now first.
   void Reset();
   void Close();
   bool IsOpen() const { return FPcm != nullptr; }
@@ -78,9 +81,12 @@ private:
   static int OpenPcm(int ADevice, const TWaveFormat& AFormat, TPcm& APcm,
                      snd_pcm_uframes_t& ABufferFrames);
   void ReaderLoop();
-  // Fills ABuffer: 0 when full, 1 when asked to stop, or the ALSA code of a
-  // failure the PCM cannot recover from.
-  int Fill(TWaveBuffer& ABuffer);
+  // Reads into ABuffer what is due by the clock. With AWait until it is
+  // full: 0 then, 1 when asked to stop; without, only what is there now: 0.
+  // Else the ALSA code of a failure the PCM cannot recover from.
+  int Fill(TWaveBuffer& ABuffer, bool AWait);
+  // Sample frames the clock says were recorded and are not read yet.
+  int64_t FramesDue() const;
 
   TPcm FPcm;
   snd_pcm_uframes_t FPcmBufferFrames = 4096; // the most one read asks for
@@ -93,4 +99,9 @@ private:
   std::atomic<int> FReadError{0};
   TManualResetEvent FStop;
   TWorkerThread FReader;
+  // The pace of the reads: when recording started and what was read since;
+  // the reader's, and the caller's once Reset has joined it.
+  std::chrono::steady_clock::time_point FOrigin;
+  int64_t FFramesRead = 0;
+  bool FRecording = false;
 };

@@ -6,6 +6,7 @@
 #include "FFLog.h"
 #include "GDICapture.h"
 #include "LibAVForTests.h"
+#include "LibAVLog.h"
 
 #include <cstdarg>
 #include <cstdint>
@@ -62,7 +63,7 @@ TLogCapture::TLogCapture() {
 }
 
 TLogCapture::~TLogCapture() {
-  AV.av_log_set_callback(FFLogCallback);
+  InstallLibAVLogCallback(); // the engine's own, as the loader installs it
 }
 
 std::vector<TLogLine> TLogCapture::Lines() const {

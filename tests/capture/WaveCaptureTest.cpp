@@ -147,6 +147,40 @@ TEST_F(WaveCaptureTest, SoundIsKeptFromTheStartOfTheFirstGrab) {
   }
 }
 
+// A reader that pauses (a stopped recording) gets the part of the buffer
+// recorded until then at once, following the last full one without a gap,
+// and no sound after it.
+TEST_F(WaveCaptureTest, APausedReadHandsOverThePartOfTheBufferRecordedSoFar) {
+  TLogCapture log;
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("audio=-1", {}), 0) << log.Text();
+  TPacketPtr full;
+  ASSERT_TRUE(input.NextPacket(0, full)) << log.Text();
+  const auto delivered = steady_clock::now();
+  SleepFor(milliseconds(150));
+  const auto pausedAt = steady_clock::now();
+  ASSERT_EQ(AV.av_read_pause(input.Get()), 0);
+  const auto paused = steady_clock::now();
+  TPacketPtr part = NewPacket();
+  ASSERT_GT(input.ReadPacket(part.get()), 0) << "queued before the pause returned";
+  EXPECT_EQ(part->stream_index, 0);
+
+  // What the reader took since the full buffer, to the pause.
+  const double since = std::chrono::duration<double>(pausedAt - delivered).count();
+  const double until = std::chrono::duration<double>(paused - delivered).count();
+  const double lateness = kSanitizedBuild ? 0.08 : 0.03;
+  const double seconds = part->size / 4 / double(kToneRate);
+  EXPECT_GT(seconds, since - lateness);
+  EXPECT_LT(seconds, until + lateness);
+  EXPECT_LT(part->size, full->size);
+  EXPECT_EQ(FindInTone(part->data, part->size), FindInTone(full->data, full->size) + full->size / 4)
+      << "no sample lost or doubled";
+  EXPECT_NEAR(static_cast<double>(part->pts - full->pts), kBufferMicroseconds, lateness * 1000000);
+
+  SleepFor(milliseconds(500));
+  EXPECT_EQ(input.Drain(), 0) << "nothing recorded after the pause";
+}
+
 TEST_F(WaveCaptureTest, NoRecordingDeviceFailsTheOpen) {
   TNoSoundDevices none;
   auto openFails = [](const char* name) {

@@ -132,6 +132,24 @@ TEST_F(EncoderRun, StopWhileAWorkerWaitsInAProgressDeliveryCompletesAndClearTask
   EXPECT_EQ(Encoder.Script.Order, (std::vector<int>{0}));
 }
 
+// Stop(True) runs the handlers while it waits; one that raises at the first
+// task's end must not leave the other tasks running.
+TEST_F(EncoderRun, AHandlerThatRaisesDuringStopStillLetsEveryTaskEnd) {
+  Encoder.Script.Passes = 1000000;
+  Encoder.OnTerminate = [this](TCustomEncoder*, const TTerminateInfo& AInfo) {
+    Notices.push_back({AInfo.TaskIndex, AInfo.Finished, AInfo.Exception, AInfo.ExceptionMsg, {}});
+    throw std::runtime_error("handler failed");
+  };
+  Encoder.AddTasks(3);
+  Encoder.StartTask(3);
+  ASSERT_TRUE(WaitUntil([&] { return Encoder.Script.Running == 3; }));
+  EXPECT_THROW(Encoder.Stop(true), std::runtime_error);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_FALSE(Encoder.FakeTask(i)->Running()) << "task " << i;
+  EXPECT_EQ(Encoder.Script.Running, 0);
+  EXPECT_NO_THROW(Encoder.ClearTasks());
+}
+
 TEST_F(EncoderRun, APausedTaskMakesNoProgressUntilResume) {
   Encoder.Script.Passes = 100000;
   Encoder.AddTasks(1);

@@ -164,6 +164,27 @@ TEST_F(FrameHookLibraries, TheSameLibraryTwiceIsLoadedOnceWithTwoContexts) {
   EXPECT_EQ(pictures[0].Bgra[0], 200);
 }
 
+// A task's contexts end with its run, in Cleanup: also for one that never
+// ran, which the encoder may keep until it is cleared.
+TEST_F(FrameHookLibraries, CleanupReleasesTheContextsOnce) {
+  auto releases = [] {
+    const std::string log = HookLog();
+    int n = 0;
+    for (size_t at = log.find("release "); at != std::string::npos;
+         at = log.find("release ", at + 1))
+      ++n;
+    return n;
+  };
+  {
+    TFFmpeg task;
+    ASSERT_GE(AddOutput(task, kHook + " value=3"), 0) << task.LastErrMsg;
+    EXPECT_EQ(releases(), 0);
+    task.Cleanup();
+    EXPECT_EQ(releases(), 1) << HookLog();
+  }
+  EXPECT_EQ(releases(), 1) << "not again when the task dies";
+}
+
 TEST_F(FrameHookLibraries, ABareNameIsFoundBesideTheProgram) {
   TFFmpeg task;
   ASSERT_GE(AddOutput(task, "testframehook.so value=9"), 0) << task.LastErrMsg;

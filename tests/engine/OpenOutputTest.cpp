@@ -19,6 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const std::string kInvalid = "Invalid argument / Invalid data found when processing input";
+
 class OpenOutput : public testing::Test {
 protected:
   void SetUp() override { LoadLibAVForTest(); }
@@ -282,6 +284,12 @@ TEST_F(OpenOutput, AFailedOutputLeavesNothingAndTheTaskCanTryAgain) {
       {"-s 12345", Folder.File("b.mkv"), "Invalid frame size: 12345."},
       {"", noFolder, noFolder + ": No such file or directory"},
       {"-bsf:v nosuchfilter", Folder.File("c.mkv"), "Unknown bitstream filter \"nosuchfilter\""},
+      // Values the encoder would refuse only when it opens, at the start.
+      {"-threads abc", Folder.File("d.mkv"),
+       "Error setting option threads to value abc: " + kInvalid},
+      {"-b:v xyz", Folder.File("e.mkv"), "Error setting option b to value xyz: " + kInvalid},
+      {"-c:v libx264 -crf soft", Folder.File("f.mkv"),
+       "Error setting option crf to value soft: " + kInvalid},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Options);

@@ -11,12 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -130,6 +132,108 @@ TEST_F(RunEndings, AStopInTheMiddleLeavesAPlayableFileThatIsNotFinished) {
     EXPECT_TRUE(video->DtsIncreasing);
     ASSERT_NE(probe.Find(AVMEDIA_TYPE_AUDIO), nullptr);
   }
+}
+
+// Filters that give nothing before the end of their input (reverse,
+// areverse) hold every frame at a stop: what was decoded before it is still
+// written, picture for picture and sample for sample.
+TEST_F(RunEndings, AStopWritesWhatTheFilterGraphsHold) {
+  const std::string file = Folder.File("held.mkv");
+  TTaskRun run;
+  TOutputOptions record;
+  TFFEncoder::InitOutputOptions(record);
+  record.VideoInputHook = record.AudioInputHook = true;
+  ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgr0", 15, true, 20), "-f lavfi", file,
+                      " -c:v mpeg4 -c:a pcm_s16le -vf reverse -af areverse", &record))
+      << run.Error;
+  std::atomic<int> pictures{0};
+  std::atomic<int64_t> samples{0};
+  run.Encoder.OnVideoInputHook = [&](TCustomEncoder* AEncoder, PHookInfo) {
+    if (++pictures == 20) AEncoder->Stop(false);
+  };
+  run.Encoder.OnAudioInputHook = [&](TCustomEncoder*, int, int64_t, uint8_t*, int ASize, int,
+                                     int AChannels, AVSampleFormat AFormat) {
+    samples += ASize / AChannels / AV.av_get_bytes_per_sample(AFormat);
+  };
+  run.Start();
+  ASSERT_TRUE(run.WaitForEnd());
+  EXPECT_FALSE(run.Notices[0].Finished);
+  EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+  ASSERT_GE(pictures, 20);
+  const TProbedFile probe = ProbeFile(file);
+  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+  const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(video && audio);
+  EXPECT_EQ(video->Packets, pictures);
+  EXPECT_EQ(audio->Samples, samples);
+}
+
+// pcm_rechunk holds what does not fill a packet of 10000 samples until it
+// is told the stream ends (2 s at 44100 Hz leave 8200 samples in it), for
+// encoded and for copied sound.
+TEST_F(RunEndings, BitstreamFiltersGiveWhatTheyHoldAtTheEnd) {
+  const std::string source = Folder.File("source.mkv");
+  WriteMediaFile(source, MediaSpec("matroska", AV_CODEC_ID_NONE, AV_CODEC_ID_PCM_S16LE));
+  struct TCase {
+    const char* Name;
+    std::string Input, InputOptions;
+    const char* Codec;
+    int64_t Samples;
+  };
+  const TCase cases[] = {
+      {"encoded", "sine=frequency=440:sample_rate=44100:duration=2", "-f lavfi", "pcm_s16le",
+       2 * 44100},
+      {"copied", source, "", "copy", ProbeFile(source).Find(AVMEDIA_TYPE_AUDIO)->Samples},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string file = Folder.File("rechunked.mkv");
+    TCustomFFmpegOpt task;
+    ASSERT_GE(task.AddInput(c.InputOptions, c.Input, ""), 0) << task.LastErrMsg;
+    ASSERT_GE(task.AddOutput(std::string(" -c:a ") + c.Codec +
+                                 " -bsf:a pcm_rechunk=nb_out_samples=10000:pad=0",
+                             false, file, ""),
+              0)
+        << task.LastErrMsg;
+    EXPECT_TRUE(task.RunTranscode());
+    task.FreeTranscodeState();
+    const TProbedFile probe = ProbeFile(file);
+    const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_NE(audio, nullptr);
+    EXPECT_EQ(audio->Samples, c.Samples);
+    EXPECT_EQ(audio->Packets, (c.Samples + 9999) / 10000);
+  }
+}
+
+// Stop(False) only asks: it returns while the task is still inside a slow
+// hook, with the encoder still working, and the run ends afterwards.
+TEST_F(RunEndings, AStopWithoutWaitingReturnsWhileTheTaskStillRuns) {
+  const std::string file = Folder.File("unwaited.mkv");
+  TTaskRun run;
+  TOutputOptions record;
+  TFFEncoder::InitOutputOptions(record);
+  record.VideoInputHook = true;
+  std::atomic<bool> inHook{false}, hookReturned{false};
+  run.Encoder.OnVideoInputHook = [&](TCustomEncoder*, PHookInfo) {
+    if (inHook.exchange(true)) return;
+    std::this_thread::sleep_for(1s);
+    hookReturned = true;
+  };
+  ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgr0", 15, true, 20), "-f lavfi -re -r 15", file,
+                      " -c:v mpeg4 -c:a pcm_s16le", &record))
+      << run.Error;
+  run.Start();
+  ASSERT_TRUE(WaitUntil([&] { return inHook.load(); }, TWaitMode::ServiceMainThread));
+  run.Encoder.Stop(false);
+  EXPECT_FALSE(hookReturned) << "Stop(False) waited for the task";
+  EXPECT_TRUE(run.Encoder.Working());
+  ASSERT_TRUE(run.WaitForEnd());
+  EXPECT_TRUE(hookReturned);
+  ASSERT_EQ(run.Notices.size(), 2u);
+  EXPECT_FALSE(run.Notices[0].Finished);
+  EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+  const TProbedFile probe = ProbeFile(file);
+  EXPECT_NE(probe.Find(AVMEDIA_TYPE_VIDEO), nullptr);
 }
 
 TEST_F(RunEndings, APausedFileInputGoesOnWhereItStoodAndLosesNothing) {

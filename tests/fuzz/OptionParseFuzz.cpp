@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   task.InitOptionsContext(options);
   const int result =
       task.ParseOptions(options, text, AData[0] & 2 ? "output.mkv" : "input.avi", "");
-  // Lax parsing answers 0 whatever the options were.
-  if (!task.StrictOptions && result != 0) std::abort();
+  // A parse answers 0 or a failure that says why, in both modes.
+  if (result > 0 || (result < 0 && task.LastErrMsg.empty())) std::abort();
   task.FreeOptionsContext(options);
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -107,6 +108,50 @@ TEST(PauseGate, HoldsTheWorkerUntilResume) {
   stop = true;
   worker.Join();
   EXPECT_FALSE(gate.Pass()); // open: no wait
+}
+
+// However the pauses fall between two passes, the worker learns of each one.
+TEST(PauseGate, ReportsEverySpanSinceTheLastPassInOrder) {
+  using TClock = TPauseGate::TClock;
+  TPauseGate gate;
+  std::vector<TPauseGate::TSpan> spans;
+  // A pause and resume the worker never waited for, then a second one, and
+  // a third that is still closed when the worker arrives.
+  const auto before = TClock::now();
+  gate.Pause();
+  std::this_thread::sleep_for(20ms);
+  gate.Pause(); // already closed: the same span
+  gate.Resume();
+  const auto between = TClock::now();
+  gate.Resume(); // already open: no span
+  gate.Pause();
+  std::this_thread::sleep_for(10ms);
+  gate.Resume();
+  gate.Pause();
+  TWorkerThread worker;
+  std::atomic<bool> passed{false}, reported{false};
+  worker.Start([&] {
+    reported = gate.Pass(&spans);
+    passed = true;
+  });
+  std::this_thread::sleep_for(30ms);
+  EXPECT_FALSE(passed) << "a closed gate holds the worker";
+  gate.Resume();
+  const auto after = TClock::now();
+  worker.Join();
+  EXPECT_TRUE(reported);
+  ASSERT_EQ(spans.size(), 3u);
+  EXPECT_GE(spans[0].Paused, before);
+  EXPECT_GE(spans[0].Resumed - spans[0].Paused, 20ms);
+  EXPECT_LE(spans[0].Resumed, between);
+  for (size_t i = 1; i < spans.size(); ++i) {
+    EXPECT_GE(spans[i].Paused, spans[i - 1].Resumed) << "span " << i;
+    EXPECT_GT(spans[i].Resumed, spans[i].Paused) << "span " << i;
+  }
+  EXPECT_GE(spans[2].Resumed - spans[2].Paused, 30ms);
+  EXPECT_LE(spans[2].Resumed, after);
+  // Each span is reported once.
+  EXPECT_FALSE(gate.Pass(&spans));
 }
 
 TEST(DynLib, OpensTheCLibraryAndReportsDlerrorTexts) {
