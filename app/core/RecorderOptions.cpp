@@ -62,9 +62,13 @@ std::string BuildOutputOptions(const TRecorderControls& AControls, const TIniFil
   else if (format == "mkv")
     options += " -pix_fmt yuv420p  -c:v libx264 ";
   else if (format == "avi")
-    options += " -c:v rawvideo";
+    // The screen's 32-bit pixels have an unused fourth byte, which raw video
+    // in avi cannot say: the stream takes the 24-bit form every reader knows.
+    options += " -c:v rawvideo -pix_fmt bgr24";
   else if (format == "webm")
-    options += std::string(" -f webm ") + " -c:v libvpx" + " -c:a libvorbis";
+    // A screen has no transparency, and a watermark's must not reach the
+    // encoder, which refuses it with its alternate reference frames.
+    options += std::string(" -f webm ") + " -c:v libvpx -pix_fmt yuv420p" + " -c:a libvorbis";
   options += AIni.ReadBool("settings", "stereo", true) ? " -ac 2 " : " -ac 1 ";
   if (AControls.Audio && format == "webm")
     options +=
