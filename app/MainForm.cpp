@@ -9,6 +9,7 @@
 #include "GlobalObject.h"
 #include "HookClients.h"
 #include "ImageButton.h"
+#include "MainThread.h"
 #include "NativeEvents.h"
 #include "OutputFileName.h"
 
@@ -64,12 +65,16 @@ TfrmMain::TfrmMain(const std::string& AProgramFolder, const std::string& AIniFil
 }
 
 TfrmMain::~TfrmMain() {
-  FormDestroy();
-  // The encoder's handlers use this window: no handler runs after this.
+  // Stopped first: a worker may be calling the video hook, whose last frames
+  // still get their overlay. The handlers use this window and are detached
+  // once no task runs.
+  FDestroying = true;
+  FFEncoder.Stop(true);
+  TMainThread::Process();
   FFEncoder.OnVideoInputHook = nullptr;
   FFEncoder.OnProgress = nullptr;
   FFEncoder.OnTerminate = nullptr;
-  FFEncoder.Stop(true);
+  FormDestroy();
 }
 
 TIniFile TfrmMain::Ini() const {
@@ -320,6 +325,7 @@ void TfrmMain::ShareClick(const QString& AName) {
 
 int TfrmMain::MessageBox(const QString& AText, const QString& ACaption, int AButtons, int AIcon) {
   FLastWarning = AText.toStdString();
+  ++FMessageCount;
   if (FAutoAnswer) return FAutoAnswer;
   QMessageBox box(static_cast<QMessageBox::Icon>(AIcon), ACaption, AText,
                   static_cast<QMessageBox::StandardButtons>(AButtons), this);
@@ -341,7 +347,7 @@ bool TfrmMain::FormCloseQuery() {
     FCloseAfterCountdown = true;
     return false;
   }
-  if (FFEncoder.Working()) btnStopClick();
+  if (FRecording || FFEncoder.Working()) btnStopClick();
   FFEncoder.OnVideoInputHook = nullptr;
   FFEncoder.OnProgress = nullptr;
   FFEncoder.OnTerminate = nullptr;
@@ -359,7 +365,7 @@ void TfrmMain::closeEvent(QCloseEvent* AEvent) {
   bool close = false;
   if (FCloseAsked) {
     FCloseAsked = false;
-    if (FFEncoder.Working()) btnStopClick();
+    if (FRecording || FFEncoder.Working()) btnStopClick();
     FFEncoder.OnVideoInputHook = nullptr;
     FFEncoder.OnProgress = nullptr;
     FFEncoder.OnTerminate = nullptr;

@@ -85,6 +85,8 @@ public:
   bool Paused() const { return FPaused; }
   const std::string& LastOutputFile() const { return FLastOutputFile; }
   const std::string& LastWarning() const { return FLastWarning; }
+  // Message boxes shown so far.
+  int MessageCount() const { return FMessageCount; }
   bool HotkeyRegistered(int ARow) const;
   TKeyboardHook* KeyboardHook() const { return FKeyboardHook.get(); }
   // Message boxes answer themselves with AAnswer (tests); 0 asks the user.
@@ -127,6 +129,13 @@ private:
   // The delay countdown; false when Stop or Close cancelled it.
   bool CountDown(int ADelaySeconds);
   void StartFailed(int ATask, const std::string& AMessage);
+  // Start past its refusals: builds, adds and starts the task.
+  void StartRecording();
+  // Every control as after a Stop.
+  void SetIdleControls();
+  // The end of a started recording, however it came: the controls, the
+  // empty file, the message that tells why it ended (once per recording).
+  void EndRecording();
 
   TIniFile Ini() const;
 
@@ -175,11 +184,22 @@ private:
   bool FArrowDown = true;
   bool FShown = false;
 
+  // A recording was started and its end is not handled yet.
+  bool FRecording = false;
+  // Start, or the message of an ending, is at work (and handles events).
+  int FBusy = 0;
+  // The user's Stop (or the length limit) ended it.
+  bool FStopAsked = false;
+  int FFramesRecorded = -1;
+  std::string FTaskError;
+  bool FDestroying = false;
+
   bool FCountingDown = false;
   bool FCountdownCancelled = false;
   bool FCloseAfterCountdown = false;
   bool FCloseAsked = false;
   int FAutoAnswer = 0;
+  int FMessageCount = 0;
   std::string FLastOutputFile, FLastWarning;
 
   uint32_t FHotkeyAtoms[4] = {0, 0, 0, 0};
