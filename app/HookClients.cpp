@@ -201,7 +201,9 @@ void TKeyboardHookBase::WindowMessage(const xcb_client_message_event_t& AMessage
   if (AMessage.type != FKeyDownMsg) return;
   int32_t key = 0;
   std::memcpy(&key, FView + 8, sizeof key);
-  if (key == 120 || key == 122) HookMessage(AMessage.type, key);
+  if (key != 120 && key != 122) return;
+  FKeyTime = AMessage.data.data32[1];
+  HookMessage(AMessage.type, key);
 }
 
 void TKeyboardHook::HookMessage(uint32_t, int AKey) {

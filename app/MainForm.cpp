@@ -129,7 +129,7 @@ void TfrmMain::FormCreate() {
     FHotkeys = std::make_unique<TGlobalHotkeys>(c);
     FNativeEvents->Add([this](xcb_generic_event_t* AEvent) {
       const uint32_t id = FHotkeys ? FHotkeys->HandleEvent(AEvent) : 0;
-      if (id) HotKey(id);
+      if (id) HotKey(id, reinterpret_cast<const xcb_key_press_event_t*>(AEvent)->time);
       return id != 0;
     });
   }
@@ -243,10 +243,19 @@ bool TfrmMain::HotkeyRegistered(int ARow) const {
   return FHotkeys && FHotkeyAtoms[ARow] && FHotkeys->IsRegistered(FHotkeyAtoms[ARow]);
 }
 
-void TfrmMain::HotKey(uint32_t AId) {
+bool TfrmMain::FirstSight(int ARow, uint32_t ATime) {
+  if (ATime == 0) return true; // a press of unknown time counts on its own
+  if (FPressTimes[ARow] == ATime) return false;
+  FPressTimes[ARow] = ATime;
+  return true;
+}
+
+void TfrmMain::HotKey(uint32_t AId, uint32_t ATime) {
   TkivImageButton* buttons[4] = {btnStart, btnPause, btnResume, btnStop};
   for (int row = 0; row < 4; ++row) {
     if (!FHotkeyAtoms[row] || FHotkeyAtoms[row] != AId) continue;
+    // The keyboard hook may have brought this very press already.
+    if (!FirstSight(row, ATime)) continue;
     // The Stop key also cancels a countdown, whose Stop button is still off.
     if (row == 3 && FCountingDown)
       btnStopClick();
@@ -258,9 +267,15 @@ void TfrmMain::HotKey(uint32_t AId) {
 }
 
 void TfrmMain::KeyboardHookKey(int AKey) {
-  if (AKey == 120)
+  // The hook sees every key on the display: its F9 and F11 belong to the
+  // copy of the program that holds their hotkeys, and a press that came as
+  // a hotkey already is not acted on again.
+  const int row = AKey == 120 ? 0 : AKey == 122 ? 3 : -1;
+  if (row < 0 || !HotkeyRegistered(row)) return;
+  if (!FirstSight(row, FKeyboardHook ? FKeyboardHook->KeyTime() : 0)) return;
+  if (row == 0)
     btnStartClick();
-  else if (AKey == 122)
+  else
     btnStopClick();
 }
 

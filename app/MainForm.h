@@ -73,8 +73,9 @@ public:
 
   // The keyboard hook's keys (120 F9, 122 F11).
   void KeyboardHookKey(int AKey);
-  // A hotkey with the atom AId was pressed.
-  void HotKey(uint32_t AId);
+  // A hotkey with the atom AId was pressed at the X server's time ATime
+  // (0: unknown).
+  void HotKey(uint32_t AId, uint32_t ATime = 0);
   void arrbtnSetingsClick();
   void btnOpenClick();
   void btnImagePathClick();
@@ -203,6 +204,10 @@ private:
   std::string FLastOutputFile, FLastWarning;
 
   uint32_t FHotkeyAtoms[4] = {0, 0, 0, 0};
+  // The time of the last press of each hotkey row acted on, by either road.
+  uint32_t FPressTimes[4] = {0, 0, 0, 0};
+  // False when the press of row ARow at ATime was acted on already.
+  bool FirstSight(int ARow, uint32_t ATime);
   std::unique_ptr<TNativeEvents> FNativeEvents;
   std::unique_ptr<TGlobalHotkeys> FHotkeys;
   std::unique_ptr<TMouseHook> FMouseHook;

@@ -6,6 +6,7 @@
 #include "ArrowButton.h"
 #include "GlobalHotkeys.h"
 #include "GlobalObject.h"
+#include "HookClients.h"
 #include "ImageButton.h"
 #include "IniFile.h"
 #include "MainForm.h"
@@ -318,6 +319,30 @@ TEST_F(MainWindow, AHotkeyWhoseButtonIsDisabledDoesNotPressIt) {
   Serve(100ms);
   EXPECT_EQ(pauses, 0);
   EXPECT_FALSE(window->Paused());
+  Close(window);
+}
+
+TEST_F(MainWindow, OneF9PressStartsOnceThoughTheHotkeyAndTheKeyboardHookBothSeeIt) {
+  auto window = Open();
+  ASSERT_TRUE(window->HotkeyRegistered(0));
+  ASSERT_TRUE(window->KeyboardHook() && window->KeyboardHook()->Active());
+  int hookKeys = 0;
+  window->KeyboardHook()->OnKey = [&, key = window->KeyboardHook()->OnKey](TKeyboardHook* AHook,
+                                                                           int AKey) {
+    ++hookKeys;
+    key(AHook, AKey);
+  };
+  // A Start that fails at once says so in a message: one per Start.
+  window->edtW->setText("");
+  Serve(200ms);
+  const int before = window->MessageCount();
+  ASSERT_TRUE(PressKey("F9"));
+  ASSERT_TRUE(WaitFor([&] { return hookKeys > 0 && window->MessageCount() > before; }, 3s))
+      << hookKeys << " keys from the hook";
+  Serve(300ms);
+  EXPECT_EQ(hookKeys, 1) << "the hook saw the press too";
+  EXPECT_EQ(window->MessageCount(), before + 1) << window->LastWarning();
+  EXPECT_EQ(window->LastWarning(), "'' is not a valid integer value");
   Close(window);
 }
 

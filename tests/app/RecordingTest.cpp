@@ -22,7 +22,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
 
 using namespace std::chrono_literals;
 using TClock = std::chrono::steady_clock;
@@ -330,6 +335,64 @@ TEST_F(Recording, ClosingDuringARecordingAsksThenStopsItAndTheFileIsComplete) {
   ASSERT_TRUE(probe.Find(AVMEDIA_TYPE_VIDEO) && probe.Find(AVMEDIA_TYPE_AUDIO));
   EXPECT_GT(probe.Duration, wall - 0.8) << "the trailer was written";
   ExpectPicturesOf(wall, longestWall, *probe.Find(AVMEDIA_TYPE_VIDEO));
+}
+
+// A second copy of the program, started from a folder of its own (its
+// settings file lies beside it) and ended with the object.
+class TSecondCopy {
+public:
+  TSecondCopy(const std::string& AFolder, const std::string& AVideos) : FFolder(AFolder) {
+    namespace fs = std::filesystem;
+    fs::create_directories(AFolder);
+    fs::create_directories(AVideos);
+    fs::copy_file(ProgramFolder() + "/vexmora", AFolder + "/vexmora");
+    for (const char* beside : {"LibAV", "keyboardhook.so", "mousehook.so", "language"})
+      fs::create_symlink(ProgramFolder() + "/" + beside, AFolder + "/" + beside);
+    TIniFile ini(AFolder + "/vexmora.ini");
+    ini.WriteBool("settings", "firstrun", false);
+    ini.WriteString("settings", "OutPutDir", AVideos);
+    ini.WriteBool("settings", "recordwithaudio", false);
+    ini.WriteInteger("settings", "format", 4);
+    const std::string program = AFolder + "/vexmora";
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    if (posix_spawn(&FPid, program.c_str(), nullptr, nullptr, argv, environ) != 0) FPid = -1;
+  }
+  ~TSecondCopy() {
+    if (FPid <= 0) return;
+    kill(FPid, SIGTERM);
+    int status = 0;
+    waitpid(FPid, &status, 0);
+  }
+  // Its window is on the screen.
+  bool Shown() const {
+    return FPid > 0 && WaitFor(
+                           [&] {
+                             return Xdotool({"search", "--pid", std::to_string(FPid)});
+                           },
+                           20s);
+  }
+
+private:
+  std::string FFolder;
+  pid_t FPid = -1;
+};
+
+TEST_F(Recording, OneF9ReachesOnlyTheCopyOfTheProgramThatHoldsTheHotkey) {
+  Ini.WriteBool("settings", "recordwithaudio", false);
+  Ini.WriteInteger("settings", "format", 4);
+  auto window = Open();
+  ASSERT_TRUE(window->HotkeyRegistered(0) && window->HotkeyRegistered(3));
+  const std::string otherVideos = Folder.File("other-videos");
+  TSecondCopy other(Folder.File("other"), otherVideos);
+  ASSERT_TRUE(other.Shown());
+  Serve(500ms); // its keyboard hook watches the keys by now
+  ASSERT_TRUE(PressKey("F9"));
+  ASSERT_TRUE(WaitWorking(*window, true, 10s)) << window->LastWarning();
+  Serve(1500ms);
+  ASSERT_TRUE(PressKey("F11"));
+  ASSERT_TRUE(WaitWorking(*window, false));
+  EXPECT_TRUE(std::filesystem::exists(window->LastOutputFile()));
+  EXPECT_TRUE(std::filesystem::is_empty(otherVideos)) << "the second copy recorded too";
 }
 
 TEST_F(Recording, ASecondRecordingOfTheSameSizeTakesTheNextName) {
