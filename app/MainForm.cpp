@@ -164,14 +164,14 @@ void TfrmMain::FormShow() {
   cmbQuality->addItems({"0 (Highest Quality)", "1", "2", "3", "4", "5", "6 (Recommend)", "7", "8",
                         "9", "10 (Lowest Quality)"});
   cmbFrameRate->clear();
-  cmbFrameRate->addItems(
-      {"8", "10", "12", "15", "16", "20", "23.97", "24", "25", "29.97", "30", "Auto"});
+  for (const char* rate : FrameRates())
+    cmbFrameRate->addItem(rate);
   FillSampleRates(cmbFormat->currentIndex());
   const char* section = ContainerAt(cmbFormat->currentIndex()).Section;
   cmbSampleRate->setCurrentIndex(ini.ReadInteger(section, "samplerateindex", 0));
   cmbBitRate->setCurrentIndex(ini.ReadInteger(section, "bitrateindex", 0));
   cmbQuality->setCurrentIndex(ini.ReadInteger(section, "qualityindex", 0));
-  cmbFrameRate->setCurrentIndex(ini.ReadInteger("settings", "framerateindex", 0));
+  cmbFrameRate->setCurrentIndex(StoredFrameRateIndex(ini, section));
 
   btnStart->setEnabled(true);
   btnDefault->setEnabled(true);

@@ -34,6 +34,7 @@ TRecorderControls TfrmMain::Controls() const {
   c.FormatIndex = cmbFormat->currentIndex();
   c.Audio = chk_audio->isChecked();
   c.SampleRate = cmbSampleRate->currentText().toStdString();
+  c.FrameRate = cmbFrameRate->currentText().toStdString();
   c.Stereo = rdoStereo->isChecked();
   c.QualityIndex = std::max(0, cmbQuality->currentIndex());
   return c;

@@ -23,7 +23,7 @@ void TfrmMain::SelectContainerIndexes(int AFormatIndex) {
   const TIniFile ini = Ini();
   const char* section = ContainerAt(AFormatIndex).Section;
   cmbSampleRate->setCurrentIndex(ini.ReadInteger(section, "samplerateindex", 0));
-  cmbFrameRate->setCurrentIndex(ini.ReadInteger(section, "framerateindex", 0));
+  cmbFrameRate->setCurrentIndex(StoredFrameRateIndex(ini, section));
   cmbQuality->setCurrentIndex(ini.ReadInteger(section, "qualityindex", 0));
   cmbBitRate->setCurrentIndex(ini.ReadInteger(section, "bitrateindex", 0));
 }

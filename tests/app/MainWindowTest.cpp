@@ -56,7 +56,7 @@ TEST_F(MainWindow, AFreshStartShowsTheDefaultsAndStoresTheFirstRun) {
   EXPECT_EQ(window->edtW->text(), "800");
   EXPECT_EQ(window->edtH->text(), "600");
   EXPECT_EQ(window->cmbFormat->currentText(), "mp4");
-  EXPECT_EQ(window->cmbFrameRate->currentText(), "8");
+  EXPECT_EQ(window->cmbFrameRate->currentText(), "15") << "the rate a fresh installation records";
   EXPECT_EQ(window->cmbSampleRate->count(), 3);
   EXPECT_TRUE(window->chk_audio->isChecked());
   EXPECT_TRUE(window->rdoStereo->isChecked());

@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <spawn.h>
@@ -393,6 +394,43 @@ TEST_F(Recording, OneF9ReachesOnlyTheCopyOfTheProgramThatHoldsTheHotkey) {
   ASSERT_TRUE(WaitWorking(*window, false));
   EXPECT_TRUE(std::filesystem::exists(window->LastOutputFile()));
   EXPECT_TRUE(std::filesystem::is_empty(otherVideos)) << "the second copy recorded too";
+}
+
+// The pictures per second of a video stream, from its time stamps.
+double PicturesPerSecond(const TProbedStream& AVideo) {
+  if (AVideo.PacketTimes.size() < 2) return 0;
+  const auto [first, last] =
+      std::minmax_element(AVideo.PacketTimes.begin(), AVideo.PacketTimes.end());
+  return static_cast<double>(AVideo.PacketTimes.size() - 1) / (*last - *first);
+}
+
+TEST_F(Recording, TheRateRecordedIsTheRateTheListShows) {
+  Ini.WriteBool("settings", "recordwithaudio", false);
+  Ini.WriteInteger("mkvsettings", "framerateindex", 1); // "10", chosen for mkv once
+  auto window = Open();
+  auto record = [&] {
+    window->btnStartClick();
+    EXPECT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
+    Serve(1500ms);
+    window->btnStopClick();
+    const TProbedFile probe = ProbeFile(window->LastOutputFile());
+    return probe.Find(AVMEDIA_TYPE_VIDEO) ? PicturesPerSecond(*probe.Find(AVMEDIA_TYPE_VIDEO))
+                                          : 0.0;
+  };
+  // A fresh installation shows the rate it records at.
+  EXPECT_EQ(window->cmbFrameRate->currentText(), "15");
+  EXPECT_NEAR(record(), 15, 0.3);
+  // 30 for mp4, then mkv, which shows its own rate and records at it.
+  window->cmbFrameRate->setCurrentIndex(10);
+  emit window->cmbFrameRate->activated(10);
+  window->cmbFormat->setCurrentIndex(4);
+  emit window->cmbFormat->activated(4);
+  EXPECT_EQ(window->cmbFrameRate->currentText(), "10");
+  EXPECT_NEAR(record(), 10, 0.3);
+  // Back to mp4: its 30 again.
+  window->cmbFormat->setCurrentIndex(0);
+  emit window->cmbFormat->activated(0);
+  EXPECT_EQ(window->cmbFrameRate->currentText(), "30");
 }
 
 TEST_F(Recording, ASecondRecordingOfTheSameSizeTakesTheNextName) {
