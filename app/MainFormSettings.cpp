@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include <algorithm>
+
 void TfrmMain::FillSampleRates(int AFormatIndex) {
   cmbSampleRate->clear();
   for (const char* rate : ContainerAt(AFormatIndex).SampleRates)
@@ -146,10 +148,14 @@ void TfrmMain::ConnectStoreHandlers() {
 bool TfrmMain::eventFilter(QObject* AObject, QEvent* AEvent) {
   if (AEvent->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(AEvent);
+    // Only a key that types a character other than a digit is swallowed:
+    // the editing, moving and selecting keys type none (Delete and
+    // Backspace come as control characters) and reach the edit.
     const QString text = key->text();
-    // Keys that type something (Backspace and control characters too) must
-    // be digits; moving keys type nothing and pass.
-    if (!text.isEmpty() && !(text.size() == 1 && text[0] >= '0' && text[0] <= '9')) {
+    const bool typesOther = std::any_of(text.begin(), text.end(), [](QChar AChar) {
+      return AChar.isPrint() && !(AChar >= '0' && AChar <= '9');
+    });
+    if (typesOther) {
       QApplication::beep();
       return true;
     }
