@@ -66,6 +66,7 @@ private:
   bool MapView();
   std::string FMappingName;
   size_t FViewSize = 0;
+  bool FMapFailed = false;
   int FFilterId = 0;
 };
 
