@@ -44,6 +44,11 @@ TEST_F(RecorderOptions, TheInputStringOfTheExampleComesOutByteForByte) {
   EXPECT_EQ(BuildInputOptions(controls, Ini),
             " -f gdicapture  -capture_offset 10,10 -capture_flags +showframe+client-cursor "
             " -s 800x600 -r 29.97 -ar 22050 -ac 2 -sample_fmt s16 ");
+  // Left and top each in their place.
+  controls.Left = "30";
+  controls.Top = "70";
+  EXPECT_EQ(BuildInputOptions(controls, Ini).rfind(" -f gdicapture  -capture_offset 30,70 ", 0),
+            0u);
   // The capture device's own test uses this very string.
   controls = {"0", "0", "320", "240", 0, true, "44100", true, 6};
   Ini.WriteBool("settings", "chkMouse", true);

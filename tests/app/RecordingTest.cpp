@@ -1,16 +1,16 @@
-// Recordings made through the main window as a user makes them: Start with a
-// pointer click and Stop with F11 for every container, Pause and Resume from
-// their hotkeys, the length limit, the delay countdown and what may happen
-// while it runs, no sound device, and closing during a recording. Each file
-// is read back.
+// Recordings made through the main window as a user makes them: Pause and
+// Resume from their hotkeys, the length limit, the delay countdown and what
+// may happen while it runs, no sound device, closing during a recording, one
+// F9 with two copies of the program running, and the rate the list shows.
+// Each file is read back.
 #include "AlsaTestConfig.h"
-#include "AppTestSupport.h"
 #include "ImageButton.h"
 #include "IniFile.h"
 #include "LibAVForTests.h"
 #include "MainForm.h"
 #include "MediaProbe.h"
 #include "RecorderStrings.h"
+#include "RecordingFixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,96 +35,7 @@ using TClock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr double kFrame = 1.0 / 15;
-
-class Recording : public ::testing::Test {
-protected:
-  void SetUp() override {
-    LoadLibAVForTest();
-    Ini.WriteString("settings", "OutPutDir", Folder.File("videos"));
-    Ini.WriteBool("settings", "firstrun", false);
-    std::filesystem::create_directories(Folder.File("videos"));
-    Ini.WriteString("settings", "width", "320");
-    Ini.WriteString("settings", "height", "240");
-    Ini.WriteString("settings", "left", "0");
-    Ini.WriteString("settings", "top", "0");
-  }
-  std::unique_ptr<TfrmMain> Open() {
-    auto window = std::make_unique<TfrmMain>(ProgramFolder(), IniName);
-    window->SetAutoAnswer(QMessageBox::Yes);
-    window->show();
-    EXPECT_TRUE(WaitFor([&] { return window->isVisible(); }, 5s));
-    return window;
-  }
-  static bool WaitWorking(TfrmMain& AWindow, bool AWorking,
-                          std::chrono::milliseconds ALimit = 20s) {
-    return WaitFor([&] { return AWindow.FFEncoder.Working() == AWorking; }, ALimit);
-  }
-  TTempFolder Folder;
-  std::string IniName = Folder.File("vexmora.ini");
-  TIniFile Ini{IniName};
-};
-
-double Since(TClock::time_point AFrom) {
-  return std::chrono::duration<double>(TClock::now() - AFrom).count();
-}
-
-// Pictures, one every 1/15 s, as long as the recorded time, which lies
-// between ALeast and AMost seconds (a key press takes effect some time
-// between sending it and its program's end). A loaded machine may starve
-// the grab at the start and the end of a recording: a little less is fine.
-void ExpectPicturesOf(double ALeast, double AMost, const TProbedStream& AVideo) {
-  const double pictures = AVideo.Packets * kFrame;
-  EXPECT_GE(pictures, ALeast - 0.8) << AVideo.Packets << " pictures";
-  EXPECT_LE(pictures, AMost + 2 * kFrame) << AVideo.Packets << " pictures";
-}
-
-class EveryContainer : public Recording, public ::testing::WithParamInterface<int> {};
-
-TEST_P(EveryContainer, StartedWithAClickAndStoppedWithF11IsPlayable) {
-  const TRecorderContainer& expected = RecorderContainers()[GetParam()];
-  Ini.WriteInteger("settings", "format", GetParam());
-  Ini.WriteBool("settings", "recordwithaudio", true);
-  auto window = Open();
-  ASSERT_EQ(window->cmbFormat->currentText().toStdString(), expected.Extension);
-  ASSERT_TRUE(window->HotkeyRegistered(3));
-  // The recording starts between the click and the window showing it.
-  const auto clicked = TClock::now();
-  ASSERT_TRUE(Click(window->btnStart));
-  ASSERT_TRUE(WaitWorking(*window, true, 10s)) << window->LastWarning();
-  const auto started = TClock::now();
-  EXPECT_FALSE(window->btnStart->isEnabled());
-  EXPECT_TRUE(window->btnPause->isEnabled() && window->btnStop->isEnabled());
-  EXPECT_FALSE(window->btnResume->isEnabled() || window->cmbFormat->isEnabled() ||
-               window->edtW->isEnabled());
-  Serve(2000ms);
-  const double least = Since(started);
-  ASSERT_TRUE(PressKey("F11"));
-  const double most = Since(clicked);
-  ASSERT_TRUE(WaitWorking(*window, false));
-  EXPECT_TRUE(window->btnStart->isEnabled());
-  EXPECT_FALSE(window->btnStop->isEnabled());
-  const std::string file = window->LastOutputFile();
-  EXPECT_EQ(file, Folder.File("videos") + "/Vexmora-320-240_(new)." + expected.Extension);
-  window->close();
-  window.reset();
-
-  const TProbedFile probe = ProbeFile(file);
-  // The demuxer that reads it back names the muxer among its names.
-  EXPECT_NE(probe.Muxer.find(expected.Muxer), std::string::npos) << probe.Muxer;
-  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
-  const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
-  ASSERT_TRUE(video && audio);
-  EXPECT_EQ(video->Codec, expected.VideoCodec);
-  EXPECT_EQ(audio->Codec, expected.AudioCodec);
-  EXPECT_EQ(video->Width, 320);
-  EXPECT_EQ(video->Height, 240);
-  ExpectPicturesOf(least, most, *video);
-}
-
-INSTANTIATE_TEST_SUITE_P(Containers, EveryContainer, ::testing::Range(0, 7), [](const auto& AInfo) {
-  return std::string(RecorderContainers()[AInfo.param].Extension);
-});
+class Recording : public TRecordingFixture {};
 
 TEST_F(Recording, PauseAndResumeFromTheirHotkeysCutThePauseOut) {
   Ini.WriteBool("settings", "recordwithaudio", false);
@@ -150,8 +61,8 @@ TEST_F(Recording, PauseAndResumeFromTheirHotkeysCutThePauseOut) {
   EXPECT_FALSE(window->btnResume->isEnabled());
   Serve(1500ms);
   window->btnStopClick();
-  const double wall = Since(started);
-  const double longestWall = Since(clicked);
+  const double wall = SecondsSince(started);
+  const double longestWall = SecondsSince(clicked);
   const double shortestPause = std::chrono::duration<double>(resuming - paused).count();
   const double longestPause = std::chrono::duration<double>(resumed - pausing).count();
   const std::string file = window->LastOutputFile();
@@ -324,8 +235,8 @@ TEST_F(Recording, ClosingDuringARecordingAsksThenStopsItAndTheFileIsComplete) {
   ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
   const auto started = TClock::now();
   Serve(1500ms);
-  const double wall = Since(started);
-  const double longestWall = Since(clicked);
+  const double wall = SecondsSince(started);
+  const double longestWall = SecondsSince(clicked);
   window->close();
   EXPECT_EQ(window->LastWarning(), "Do you really want to exit?");
   EXPECT_FALSE(window->isVisible());
