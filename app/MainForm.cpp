@@ -21,6 +21,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -29,6 +30,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -212,7 +214,7 @@ void TfrmMain::FormShow() {
   FArrowDown = true;
   arrbtnSetings->SetArrow(TkivArrowButtonType::kivDown);
   PageControl1->hide();
-  setFixedSize(433, 122);
+  FitSize();
 
   RegisterHotkeys();
   kivForm1->SetCaption(
@@ -283,7 +285,27 @@ void TfrmMain::arrbtnSetingsClick() {
   FArrowDown = !FArrowDown;
   arrbtnSetings->SetArrow(FArrowDown ? TkivArrowButtonType::kivDown : TkivArrowButtonType::kivUp);
   PageControl1->setVisible(!FArrowDown);
-  setFixedSize(433, FArrowDown ? 122 : 390);
+  FitSize();
+}
+
+void TfrmMain::FitSize() {
+  // The skinned frame covers the window; its layout holds the title bar,
+  // the menu bar and the panel with the controls.
+  QLayout* frame = kivForm1->layout();
+  QWidget* panel = kivForm1->FormPanel();
+  if (!frame || !panel || !panel->layout()) return;
+  frame->activate();
+  // The pages count even while they are hidden, so that opening them
+  // rarely makes the window wider.
+  PageControl1->ensurePolished();
+  const QMargins outer = frame->contentsMargins(), inner = panel->layout()->contentsMargins();
+  const int pages = PageControl1->minimumSizeHint().width() + outer.left() + outer.right() +
+                    inner.left() + inner.right();
+  const int width = std::max({433, frame->minimumSize().width(), pages});
+  const int needed = frame->hasHeightForWidth() ? frame->totalHeightForWidth(width)
+                                                : frame->minimumSize().height();
+  const QSize size(width, std::max(FArrowDown ? 122 : 390, needed));
+  if (minimumSize() != size || maximumSize() != size) setFixedSize(size);
 }
 
 void TfrmMain::btnOpenClick() {

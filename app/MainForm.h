@@ -110,6 +110,9 @@ private:
   void FormShow();
   bool FormCloseQuery();
   void FormDestroy();
+  // The window's size: 433 wide and 122 or 390 high, or what its texts need
+  // (a translation, a status line of two lines).
+  void FitSize();
   void RegisterHotkeys();
   void UnregisterHotkeys();
   void OpenLink(const QString& AUrl);

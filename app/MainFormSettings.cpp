@@ -4,6 +4,8 @@
 // user's pick only), the per-container lists, and the page loaders.
 #include "MainForm.h"
 
+#include "FormFrame.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -146,6 +148,14 @@ void TfrmMain::ConnectStoreHandlers() {
 }
 
 bool TfrmMain::eventFilter(QObject* AObject, QEvent* AEvent) {
+  // A text that changed (the status line, a translation) may need more room;
+  // the frame lays itself out first.
+  if (AObject == static_cast<QObject*>(kivForm1) && AEvent->type() == QEvent::LayoutRequest &&
+      FShown) {
+    QMetaObject::invokeMethod(
+        this, [this] { FitSize(); }, Qt::QueuedConnection);
+    return false;
+  }
   if (AEvent->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(AEvent);
     // Only a key that types a character other than a digit is swallowed:
