@@ -294,6 +294,11 @@ void TfrmMain::FitSize() {
   QLayout* frame = kivForm1->layout();
   QWidget* panel = kivForm1->FormPanel();
   if (!frame || !panel || !panel->layout()) return;
+  // Measured now, not when the layouts get round to it (the pages may have
+  // just been hidden or shown).
+  panel->layout()->activate();
+  panel->updateGeometry();
+  frame->invalidate();
   frame->activate();
   // The pages count even while they are hidden, so that opening them
   // rarely makes the window wider.
