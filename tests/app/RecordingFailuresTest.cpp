@@ -65,88 +65,58 @@ struct TFailureCase {
   std::string Status; // the status line after it, when it matters
 };
 
-std::vector<TFailureCase> FailureCases(TTempFolder& AFolder) {
-  const std::string notPicture = AFolder.File("not-a-picture.png");
-  const std::string blocked = AFolder.File("a-file") + "/videos";
-  return {
-      {"a region of no size",
-       [](TIniFile& AIni, TTempFolder&) {
-         AIni.WriteString("settings", "width", "0");
-         AIni.WriteString("settings", "height", "0");
-       },
-       {},
-       1000ms,
-       "video=0:audio=-1: ",
-       "",
-       false,
-       ""},
-      {"a region off the screen",
-       [](TIniFile& AIni, TTempFolder&) {
-         AIni.WriteString("settings", "left", "3000");
-         AIni.WriteString("settings", "top", "3000");
-       },
-       {},
-       1000ms,
-       "video=0:audio=-1: ",
-       "",
-       false,
-       ""},
-      {"an output folder that cannot be made",
-       {},
-       [](TIniFile& AIni, TTempFolder& AFolder) {
-         std::ofstream(AFolder.File("a-file")) << "x";
-         AIni.WriteString("settings", "OutPutDir", AFolder.File("a-file") + "/videos");
-       },
-       1000ms,
-       "Cannot create output directory:" + blocked + ".It will create default directory ",
-       "!",
-       true,
-       ""},
-      {"a missing watermark picture, which is left out",
-       [](TIniFile& AIni, TTempFolder& AFolder) {
-         AIni.WriteBool("settings", "chkAddWatermark", true);
-         AIni.WriteString("imageoptions", "path", AFolder.File("no-such.png"));
-       },
-       {},
-       1000ms,
-       "",
-       "",
-       true,
-       ""},
-      {"a watermark that is no picture",
-       [notPicture](TIniFile& AIni, TTempFolder&) {
-         std::ofstream(notPicture) << "not a picture";
-         AIni.WriteBool("settings", "chkAddWatermark", true);
-         AIni.WriteString("imageoptions", "path", notPicture);
-       },
-       {},
-       1000ms,
-       "Error opening filters! ",
-       "not-a-picture.png",
-       false,
-       "Recorder Status: Nothing was recorded"},
-      {"webm with a transparent watermark",
-       [](TIniFile& AIni, TTempFolder& AFolder) {
-         WritePng(AFolder.File("half.png"), 32, 255, 0, 0, 128);
-         AIni.WriteInteger("settings", "format", 6);
-         AIni.WriteBool("settings", "chkAddWatermark", true);
-         AIni.WriteString("imageoptions", "path", AFolder.File("half.png"));
-       },
-       {},
-       1000ms,
-       "",
-       "",
-       true,
-       ""},
-      {"a Stop right after Start",
-       {},
-       {},
-       0ms,
-       "",
-       "",
-       false,
-       "Recorder Status: Nothing was recorded"},
+using TSetup = std::function<void(TIniFile&, TTempFolder&)>;
+
+// Writes the keys of "settings" AKeys.
+TSetup Settings(std::vector<std::pair<const char*, const char*>> AKeys) {
+  return [AKeys](TIniFile& AIni, TTempFolder&) {
+    for (const auto& [key, value] : AKeys)
+      AIni.WriteString("settings", key, value);
   };
+}
+
+// A watermark from the picture AName in the test's folder, which AMake writes
+// (none: it is missing).
+TSetup Watermark(const char* AName, std::function<void(const std::string&)> AMake = {}) {
+  return [AName, AMake](TIniFile& AIni, TTempFolder& AFolder) {
+    if (AMake) AMake(AFolder.File(AName));
+    AIni.WriteBool("settings", "chkAddWatermark", true);
+    AIni.WriteString("imageoptions", "path", AFolder.File(AName));
+  };
+}
+
+std::vector<TFailureCase> FailureCases(TTempFolder& AFolder) {
+  const std::string blocked = AFolder.File("a-file") + "/videos";
+  const TSetup blockFolder = [blocked](TIniFile& AIni, TTempFolder& AFolder) {
+    std::ofstream(AFolder.File("a-file")) << "x";
+    AIni.WriteString("settings", "OutPutDir", blocked);
+  };
+  const TSetup notPicture =
+      Watermark("not-a-picture.png", [](const std::string& AFile) { std::ofstream(AFile) << "x"; });
+  const TSetup transparentWebm = [](TIniFile& AIni, TTempFolder& AFolder) {
+    Watermark("half.png",
+              [](const std::string& AFile) { WritePng(AFile, 32, 255, 0, 0, 128); })(AIni, AFolder);
+    AIni.WriteInteger("settings", "format", 6);
+  };
+  const std::string nothing = "Recorder Status: Nothing was recorded";
+  // clang-format off
+  return {
+      {"a region of no size", Settings({{"width", "0"}, {"height", "0"}}), {}, 1000ms,
+       "video=0:audio=-1: ", "", false, ""},
+      {"a region off the screen", Settings({{"left", "3000"}, {"top", "3000"}}), {}, 1000ms,
+       "video=0:audio=-1: ", "", false, ""},
+      // The window takes another folder at its start: this one goes bad later.
+      {"an output folder that cannot be made", {}, blockFolder, 1000ms,
+       "Cannot create output directory:" + blocked + ".It will create default directory ", "!",
+       true, ""},
+      {"a missing watermark picture, which is left out", Watermark("no-such.png"), {}, 1000ms,
+       "", "", true, ""},
+      {"a watermark that is no picture", notPicture, {}, 1000ms,
+       "Error opening filters! ", "not-a-picture.png", false, nothing},
+      {"webm with a transparent watermark", transparentWebm, {}, 1000ms, "", "", true, ""},
+      {"a Stop right after Start", {}, {}, 0ms, "", "", false, nothing},
+  };
+  // clang-format on
 }
 
 TEST_F(RecordingFailures, AreToldOnceAndLeaveTheWindowIdleAndNoEmptyFile) {
