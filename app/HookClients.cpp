@@ -125,22 +125,23 @@ bool THookClientBase::Start() {
 
 bool THookClientBase::MapView() {
   if (FView) return true;
+  // Opened once per start: a mapping that fails is said once, and the
+  // messages after it are dropped.
+  if (FMapFailed) return false;
+  auto fail = [this](const char* AText) {
+    if (FMapping >= 0) close(FMapping);
+    FMapping = -1;
+    FMapFailed = true;
+    ShowMessage("Error", AText);
+    return false;
+  };
   FMapping = shm_open(HookMappingName(FMappingName.c_str()).c_str(), O_RDWR, 0);
-  if (FMapping < 0) {
-    ShowMessage("Error", "cannot create share memory!");
-    return false;
-  }
+  if (FMapping < 0) return fail("cannot create share memory!");
   struct stat info {};
-  if (fstat(FMapping, &info) != 0 || info.st_size < 20) {
-    ShowMessage("Error", "cannot map share memory!");
-    return false;
-  }
+  if (fstat(FMapping, &info) != 0 || info.st_size < 20) return fail("cannot map share memory!");
   void* view = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ | PROT_WRITE, MAP_SHARED,
                     FMapping, 0);
-  if (view == MAP_FAILED) {
-    ShowMessage("Error", "cannot map share memory!");
-    return false;
-  }
+  if (view == MAP_FAILED) return fail("cannot map share memory!");
   FView = static_cast<uint8_t*>(view);
   FViewSize = static_cast<size_t>(info.st_size);
   return true;
@@ -160,6 +161,7 @@ void THookClientBase::Stop() {
   FView = nullptr;
   if (FMapping >= 0) close(FMapping);
   FMapping = -1;
+  FMapFailed = false;
   if (TNativeEvents* events = TNativeEvents::Instance()) events->Remove(FFilterId);
   if (xcb_connection_t* c = TNativeEvents::Connection()) {
     xcb_destroy_window(c, FWindow);
@@ -201,7 +203,9 @@ void TKeyboardHookBase::WindowMessage(const xcb_client_message_event_t& AMessage
   if (AMessage.type != FKeyDownMsg) return;
   int32_t key = 0;
   std::memcpy(&key, FView + 8, sizeof key);
-  if (key == 120 || key == 122) HookMessage(AMessage.type, key);
+  if (key != 120 && key != 122) return;
+  FKeyTime = AMessage.data.data32[1];
+  HookMessage(AMessage.type, key);
 }
 
 void TKeyboardHook::HookMessage(uint32_t, int AKey) {

@@ -66,6 +66,7 @@ private:
   bool MapView();
   std::string FMappingName;
   size_t FViewSize = 0;
+  bool FMapFailed = false;
   int FFilterId = 0;
 };
 
@@ -83,11 +84,15 @@ protected:
   virtual void HookMessage(uint32_t AMessage, int AKey) = 0;
 
   uint32_t FKeyDownMsg = 0, FKeyUpMsg = 0;
+  uint32_t FKeyTime = 0;
 };
 
 class TKeyboardHook : public TKeyboardHookBase {
 public:
   std::function<void(TKeyboardHook* ASender, int AKey)> OnKey;
+  // The X server's time of the key press OnKey is telling of (0 when the
+  // library gives none): the same press may reach its program another way.
+  uint32_t KeyTime() const { return FKeyTime; }
 
 protected:
   void HookMessage(uint32_t AMessage, int AKey) override;

@@ -9,6 +9,7 @@
 #include "GlobalObject.h"
 #include "HookClients.h"
 #include "ImageButton.h"
+#include "MainThread.h"
 #include "NativeEvents.h"
 #include "OutputFileName.h"
 
@@ -20,6 +21,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -28,6 +30,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -64,12 +67,16 @@ TfrmMain::TfrmMain(const std::string& AProgramFolder, const std::string& AIniFil
 }
 
 TfrmMain::~TfrmMain() {
-  FormDestroy();
-  // The encoder's handlers use this window: no handler runs after this.
+  // Stopped first: a worker may be calling the video hook, whose last frames
+  // still get their overlay. The handlers use this window and are detached
+  // once no task runs.
+  FDestroying = true;
+  FFEncoder.Stop(true);
+  TMainThread::Process();
   FFEncoder.OnVideoInputHook = nullptr;
   FFEncoder.OnProgress = nullptr;
   FFEncoder.OnTerminate = nullptr;
-  FFEncoder.Stop(true);
+  FormDestroy();
 }
 
 TIniFile TfrmMain::Ini() const {
@@ -124,7 +131,7 @@ void TfrmMain::FormCreate() {
     FHotkeys = std::make_unique<TGlobalHotkeys>(c);
     FNativeEvents->Add([this](xcb_generic_event_t* AEvent) {
       const uint32_t id = FHotkeys ? FHotkeys->HandleEvent(AEvent) : 0;
-      if (id) HotKey(id);
+      if (id) HotKey(id, reinterpret_cast<const xcb_key_press_event_t*>(AEvent)->time);
       return id != 0;
     });
   }
@@ -159,14 +166,14 @@ void TfrmMain::FormShow() {
   cmbQuality->addItems({"0 (Highest Quality)", "1", "2", "3", "4", "5", "6 (Recommend)", "7", "8",
                         "9", "10 (Lowest Quality)"});
   cmbFrameRate->clear();
-  cmbFrameRate->addItems(
-      {"8", "10", "12", "15", "16", "20", "23.97", "24", "25", "29.97", "30", "Auto"});
+  for (const char* rate : FrameRates())
+    cmbFrameRate->addItem(rate);
   FillSampleRates(cmbFormat->currentIndex());
   const char* section = ContainerAt(cmbFormat->currentIndex()).Section;
   cmbSampleRate->setCurrentIndex(ini.ReadInteger(section, "samplerateindex", 0));
   cmbBitRate->setCurrentIndex(ini.ReadInteger(section, "bitrateindex", 0));
   cmbQuality->setCurrentIndex(ini.ReadInteger(section, "qualityindex", 0));
-  cmbFrameRate->setCurrentIndex(ini.ReadInteger("settings", "framerateindex", 0));
+  cmbFrameRate->setCurrentIndex(StoredFrameRateIndex(ini, section));
 
   btnStart->setEnabled(true);
   btnDefault->setEnabled(true);
@@ -207,7 +214,7 @@ void TfrmMain::FormShow() {
   FArrowDown = true;
   arrbtnSetings->SetArrow(TkivArrowButtonType::kivDown);
   PageControl1->hide();
-  setFixedSize(433, 122);
+  FitSize();
 
   RegisterHotkeys();
   kivForm1->SetCaption(
@@ -238,10 +245,19 @@ bool TfrmMain::HotkeyRegistered(int ARow) const {
   return FHotkeys && FHotkeyAtoms[ARow] && FHotkeys->IsRegistered(FHotkeyAtoms[ARow]);
 }
 
-void TfrmMain::HotKey(uint32_t AId) {
+bool TfrmMain::FirstSight(int ARow, uint32_t ATime) {
+  if (ATime == 0) return true; // a press of unknown time counts on its own
+  if (FPressTimes[ARow] == ATime) return false;
+  FPressTimes[ARow] = ATime;
+  return true;
+}
+
+void TfrmMain::HotKey(uint32_t AId, uint32_t ATime) {
   TkivImageButton* buttons[4] = {btnStart, btnPause, btnResume, btnStop};
   for (int row = 0; row < 4; ++row) {
     if (!FHotkeyAtoms[row] || FHotkeyAtoms[row] != AId) continue;
+    // The keyboard hook may have brought this very press already.
+    if (!FirstSight(row, ATime)) continue;
     // The Stop key also cancels a countdown, whose Stop button is still off.
     if (row == 3 && FCountingDown)
       btnStopClick();
@@ -253,9 +269,15 @@ void TfrmMain::HotKey(uint32_t AId) {
 }
 
 void TfrmMain::KeyboardHookKey(int AKey) {
-  if (AKey == 120)
+  // The hook sees every key on the display: its F9 and F11 belong to the
+  // copy of the program that holds their hotkeys, and a press that came as
+  // a hotkey already is not acted on again.
+  const int row = AKey == 120 ? 0 : AKey == 122 ? 3 : -1;
+  if (row < 0 || !HotkeyRegistered(row)) return;
+  if (!FirstSight(row, FKeyboardHook ? FKeyboardHook->KeyTime() : 0)) return;
+  if (row == 0)
     btnStartClick();
-  else if (AKey == 122)
+  else
     btnStopClick();
 }
 
@@ -263,7 +285,32 @@ void TfrmMain::arrbtnSetingsClick() {
   FArrowDown = !FArrowDown;
   arrbtnSetings->SetArrow(FArrowDown ? TkivArrowButtonType::kivDown : TkivArrowButtonType::kivUp);
   PageControl1->setVisible(!FArrowDown);
-  setFixedSize(433, FArrowDown ? 122 : 390);
+  FitSize();
+}
+
+void TfrmMain::FitSize() {
+  // The skinned frame covers the window; its layout holds the title bar,
+  // the menu bar and the panel with the controls.
+  QLayout* frame = kivForm1->layout();
+  QWidget* panel = kivForm1->FormPanel();
+  if (!frame || !panel || !panel->layout()) return;
+  // Measured now, not when the layouts get round to it (the pages may have
+  // just been hidden or shown).
+  panel->layout()->activate();
+  panel->updateGeometry();
+  frame->invalidate();
+  frame->activate();
+  // The pages count even while they are hidden, so that opening them
+  // rarely makes the window wider.
+  PageControl1->ensurePolished();
+  const QMargins outer = frame->contentsMargins(), inner = panel->layout()->contentsMargins();
+  const int pages = PageControl1->minimumSizeHint().width() + outer.left() + outer.right() +
+                    inner.left() + inner.right();
+  const int width = std::max({433, frame->minimumSize().width(), pages});
+  const int needed = frame->hasHeightForWidth() ? frame->totalHeightForWidth(width)
+                                                : frame->minimumSize().height();
+  const QSize size(width, std::max(FArrowDown ? 122 : 390, needed));
+  if (minimumSize() != size || maximumSize() != size) setFixedSize(size);
 }
 
 void TfrmMain::btnOpenClick() {
@@ -320,6 +367,7 @@ void TfrmMain::ShareClick(const QString& AName) {
 
 int TfrmMain::MessageBox(const QString& AText, const QString& ACaption, int AButtons, int AIcon) {
   FLastWarning = AText.toStdString();
+  ++FMessageCount;
   if (FAutoAnswer) return FAutoAnswer;
   QMessageBox box(static_cast<QMessageBox::Icon>(AIcon), ACaption, AText,
                   static_cast<QMessageBox::StandardButtons>(AButtons), this);
@@ -341,7 +389,7 @@ bool TfrmMain::FormCloseQuery() {
     FCloseAfterCountdown = true;
     return false;
   }
-  if (FFEncoder.Working()) btnStopClick();
+  if (FRecording || FFEncoder.Working()) btnStopClick();
   FFEncoder.OnVideoInputHook = nullptr;
   FFEncoder.OnProgress = nullptr;
   FFEncoder.OnTerminate = nullptr;
@@ -359,7 +407,7 @@ void TfrmMain::closeEvent(QCloseEvent* AEvent) {
   bool close = false;
   if (FCloseAsked) {
     FCloseAsked = false;
-    if (FFEncoder.Working()) btnStopClick();
+    if (FRecording || FFEncoder.Working()) btnStopClick();
     FFEncoder.OnVideoInputHook = nullptr;
     FFEncoder.OnProgress = nullptr;
     FFEncoder.OnTerminate = nullptr;

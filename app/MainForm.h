@@ -73,8 +73,9 @@ public:
 
   // The keyboard hook's keys (120 F9, 122 F11).
   void KeyboardHookKey(int AKey);
-  // A hotkey with the atom AId was pressed.
-  void HotKey(uint32_t AId);
+  // A hotkey with the atom AId was pressed at the X server's time ATime
+  // (0: unknown).
+  void HotKey(uint32_t AId, uint32_t ATime = 0);
   void arrbtnSetingsClick();
   void btnOpenClick();
   void btnImagePathClick();
@@ -85,6 +86,8 @@ public:
   bool Paused() const { return FPaused; }
   const std::string& LastOutputFile() const { return FLastOutputFile; }
   const std::string& LastWarning() const { return FLastWarning; }
+  // Message boxes shown so far.
+  int MessageCount() const { return FMessageCount; }
   bool HotkeyRegistered(int ARow) const;
   TKeyboardHook* KeyboardHook() const { return FKeyboardHook.get(); }
   // Message boxes answer themselves with AAnswer (tests); 0 asks the user.
@@ -107,6 +110,9 @@ private:
   void FormShow();
   bool FormCloseQuery();
   void FormDestroy();
+  // The window's size: 433 wide and 122 or 390 high, or what its texts need
+  // (a translation, a status line of two lines).
+  void FitSize();
   void RegisterHotkeys();
   void UnregisterHotkeys();
   void OpenLink(const QString& AUrl);
@@ -127,6 +133,13 @@ private:
   // The delay countdown; false when Stop or Close cancelled it.
   bool CountDown(int ADelaySeconds);
   void StartFailed(int ATask, const std::string& AMessage);
+  // Start past its refusals: builds, adds and starts the task.
+  void StartRecording();
+  // Every control as after a Stop.
+  void SetIdleControls();
+  // The end of a started recording, however it came: the controls, the
+  // empty file, the message that tells why it ended (once per recording).
+  void EndRecording();
 
   TIniFile Ini() const;
 
@@ -175,14 +188,29 @@ private:
   bool FArrowDown = true;
   bool FShown = false;
 
+  // A recording was started and its end is not handled yet.
+  bool FRecording = false;
+  // Start, or the message of an ending, is at work (and handles events).
+  int FBusy = 0;
+  // The user's Stop (or the length limit) ended it.
+  bool FStopAsked = false;
+  int FFramesRecorded = -1;
+  std::string FTaskError;
+  bool FDestroying = false;
+
   bool FCountingDown = false;
   bool FCountdownCancelled = false;
   bool FCloseAfterCountdown = false;
   bool FCloseAsked = false;
   int FAutoAnswer = 0;
+  int FMessageCount = 0;
   std::string FLastOutputFile, FLastWarning;
 
   uint32_t FHotkeyAtoms[4] = {0, 0, 0, 0};
+  // The time of the last press of each hotkey row acted on, by either road.
+  uint32_t FPressTimes[4] = {0, 0, 0, 0};
+  // False when the press of row ARow at ATime was acted on already.
+  bool FirstSight(int ARow, uint32_t ATime);
   std::unique_ptr<TNativeEvents> FNativeEvents;
   std::unique_ptr<TGlobalHotkeys> FHotkeys;
   std::unique_ptr<TMouseHook> FMouseHook;

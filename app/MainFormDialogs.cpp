@@ -129,4 +129,6 @@ void TfrmMain::LangueMenuItemClick(const QString& ALanguage) {
   for (QWidget* form : std::initializer_list<QWidget*>{this, frmAddTextOptions,
                                                        frmAddTimestampOptions, frmAddImageOptions})
     ApplyLanguage(form, ALanguage, folder);
+  // The hidden pages ask for no new layout when their texts change.
+  if (FShown) FitSize();
 }

@@ -68,6 +68,8 @@ void TfrmMain::CreateControls() {
   bar->addWidget(arrbtnSetings);
   root->addLayout(bar);
   lblRecorderStatus = Make<QLabel>(this, "lblRecorderStatus", "Recorder Status: Ready");
+  // A long status goes on in a second line, for which the window grows.
+  lblRecorderStatus->setWordWrap(true);
   root->addWidget(lblRecorderStatus);
 
   // Never shown; the recording state switches them with the others.

@@ -7,6 +7,7 @@
 #include "GDICapture.h"
 #include "GlobalObject.h"
 #include "ImageButton.h"
+#include "MainThread.h"
 #include "OutputFileName.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@ TRecorderControls TfrmMain::Controls() const {
   c.FormatIndex = cmbFormat->currentIndex();
   c.Audio = chk_audio->isChecked();
   c.SampleRate = cmbSampleRate->currentText().toStdString();
+  c.FrameRate = cmbFrameRate->currentText().toStdString();
   c.Stereo = rdoStereo->isChecked();
   c.QualityIndex = std::max(0, cmbQuality->currentIndex());
   return c;
@@ -54,6 +56,38 @@ void TfrmMain::StartFailed(int ATask, const std::string& AMessage) {
     FLastOutputFile.clear();
   }
   if (!AMessage.empty()) Warn(AMessage);
+}
+
+void TfrmMain::SetIdleControls() {
+  btnPause->setEnabled(false);
+  btnResume->setEnabled(false);
+  btnStop->setEnabled(false);
+  FPaused = false;
+  SetRecordingControls(true);
+  edtDir->setEnabled(false); // it changes only through Browse
+}
+
+void TfrmMain::EndRecording() {
+  if (!FRecording) return; // a late notice of a recording already ended
+  FRecording = false;
+  SetIdleControls();
+  // A file without a picture plays nothing: it is not left behind.
+  const bool nothing = FFramesRecorded <= 0;
+  if (nothing && !FLastOutputFile.empty()) std::remove(FLastOutputFile.c_str());
+  if (nothing) lblRecorderStatus->setText("Recorder Status: Nothing was recorded");
+  std::string message = FTaskError;
+  if (message.empty() && nothing && !FStopAsked)
+    message = "Nothing was recorded: the recording ended before its first picture.";
+  // The tasks are cleared as after a Stop, unless a Stop is still waiting
+  // for them (it clears them itself).
+  try {
+    FFEncoder.ClearTasks();
+  } catch (const std::exception&) {
+  }
+  if (message.empty() || FDestroying) return;
+  ++FBusy; // no Start while the user reads why the last one ended
+  Warn(message);
+  --FBusy;
 }
 
 bool TfrmMain::CountDown(int ADelaySeconds) {
@@ -81,8 +115,9 @@ bool TfrmMain::CountDown(int ADelaySeconds) {
 }
 
 void TfrmMain::btnStartClick() {
-  // A recording runs, or one is being prepared under the countdown.
-  if (FFEncoder.Working() || FCountingDown) return;
+  // A recording runs, or Start is still at work (its countdown or one of its
+  // questions handles events meanwhile), or the last ending is being told.
+  if (FRecording || FBusy > 0 || FCountingDown) return;
   FStopRequested = false;
   if (FPaused) {
     FFEncoder.Resume();
@@ -95,6 +130,12 @@ void TfrmMain::btnStartClick() {
     FPaused = false;
     return;
   }
+  ++FBusy;
+  StartRecording();
+  --FBusy;
+}
+
+void TfrmMain::StartRecording() {
   if (!FFEncoder.AVLibLoaded() && !FFEncoder.LoadAVLib(FHookFolder + "/LibAV")) {
     Warn(FFEncoder.LastErrMsg);
     return;
@@ -102,11 +143,11 @@ void TfrmMain::btnStartClick() {
   // Once per run in effect: a device already registered stays as it is.
   try {
     RegisterGdiCaptureDevice();
+    FFEncoder.ClearTasks();
   } catch (const std::exception& e) {
     Warn(e.what());
     return;
   }
-  FFEncoder.ClearTasks();
   FLastOutputFile.clear();
   TIniFile ini = Ini();
   TRecorderControls controls = Controls();
@@ -133,21 +174,24 @@ void TfrmMain::btnStartClick() {
   TFFEncoder::InitInputOptions(input);
   input.Options = inputOptions;
   int task = FFEncoder.AddTask(InputName(controls.Audio), &input);
-  if (task < 0) {
-    if (!controls.Audio) return StartFailed(-1, FFEncoder.LastErrMsg);
-    const int answer =
-        MessageBox("No audio capture device fund.Audio can't been record!\r\n"
-                   "Do you want to continue running it?",
-                   "Warning", QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning);
-    if (answer != QMessageBox::Yes) return StartFailed(-1, "");
-    chk_audio->setChecked(false); // stores "recordwithaudio" off
+  if (task < 0 && controls.Audio) {
+    // The same picture without the sound tells whether the sound device
+    // is what failed; anything else is told as it is.
+    const std::string error = FFEncoder.LastErrMsg;
     TInputOptions again;
     TFFEncoder::InitInputOptions(again);
     again.Options = inputOptions;
     task = FFEncoder.AddTask(InputName(false), &again);
-    if (task < 0) return StartFailed(-1, FFEncoder.LastErrMsg);
+    if (task < 0) return StartFailed(-1, error);
+    const int answer =
+        MessageBox("No audio capture device fund.Audio can't been record!\r\n"
+                   "Do you want to continue running it?",
+                   "Warning", QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning);
+    if (answer != QMessageBox::Yes) return StartFailed(task, "");
+    chk_audio->setChecked(false); // stores "recordwithaudio" off
     controls.Audio = false;
   }
+  if (task < 0) return StartFailed(-1, FFEncoder.LastErrMsg);
 
   std::string outputOptions;
   try {
@@ -176,16 +220,24 @@ void TfrmMain::btnStartClick() {
   if (ini.ReadBool("settings", "chkHide", false)) showMinimized();
   FRecLength = ini.ReadInteger("settings", "RecLength", 0);
   FLimitLength = ini.ReadBool("settings", "chkLength", false);
-  FFEncoder.StartTask(1);
-  if (FFEncoder.Working()) {
-    btnPause->setEnabled(true);
-    btnStop->setEnabled(true);
-    btnResume->setEnabled(false);
-    SetRecordingControls(false);
-    edtDir->setEnabled(false);
-  } else {
+  FFramesRecorded = -1;
+  FTaskError.clear();
+  FStopAsked = false;
+  // Set first: a task that cannot start ends inside StartTask.
+  FRecording = true;
+  try {
+    FFEncoder.StartTask(1);
+  } catch (const std::exception& e) {
+    FRecording = false;
     btnStart->setEnabled(true);
+    return StartFailed(task, e.what());
   }
+  if (!FRecording) return; // it has ended already, and said why
+  btnPause->setEnabled(true);
+  btnStop->setEnabled(true);
+  btnResume->setEnabled(false);
+  SetRecordingControls(false);
+  edtDir->setEnabled(false);
 }
 
 void TfrmMain::btnPauseClick() {
@@ -214,13 +266,17 @@ void TfrmMain::btnStopClick() {
     FCountdownCancelled = true;
     return;
   }
-  if (!FFEncoder.Working()) return;
+  if (!FRecording && !FFEncoder.Working()) return;
+  FStopAsked = true;
   btnPause->setEnabled(false);
   btnResume->setEnabled(false);
   btnStop->setEnabled(false);
   FFEncoder.Stop(true);
-  FPaused = false;
-  SetRecordingControls(true);
+  // The notices of the end were queued before Stop returned: they reach the
+  // terminate handler now, before anything else can start.
+  TMainThread::Process();
+  EndRecording();
+  SetIdleControls();
   FFEncoder.ClearTasks();
 }
 
@@ -229,6 +285,7 @@ void TfrmMain::Timer1Timer() {
 }
 
 void TfrmMain::FFEncoderProgress(PProgressInfo AInfo) {
+  FFramesRecorded = AInfo->FrameNumber;
   lblRecorderStatus->setText(
       QString::asprintf("Recorder Status: Frame number: %d; FPS: %d; Size: %lld; Time: %d Seconds",
                         AInfo->FrameNumber, AInfo->FPS, static_cast<long long>(AInfo->TotalSize),
@@ -238,15 +295,12 @@ void TfrmMain::FFEncoderProgress(PProgressInfo AInfo) {
 }
 
 void TfrmMain::FFEncoderTerminate(const TTerminateInfo& AInfo) {
-  if (AInfo.TaskIndex >= 0) return;
-  btnStart->setEnabled(true);
-  btnPause->setEnabled(false);
-  btnStop->setEnabled(false);
-  FPaused = false;
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{btnExit, btnSelect, btnShow, btnClose, btnBrowse, edtW, edtH,
-                                       edtTop, edtLeft, cmbPreset, cmbFormat})
-    w->setEnabled(true);
+  if (AInfo.TaskIndex >= 0) {
+    if (AInfo.Exception && FTaskError.empty()) FTaskError = AInfo.ExceptionMsg;
+    return;
+  }
+  // Every ending leaves the window as a Stop does.
+  EndRecording();
 }
 
 void TfrmMain::FFEncoderVideoInputHook(PHookInfo AInfo) {

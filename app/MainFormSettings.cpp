@@ -4,6 +4,8 @@
 // user's pick only), the per-container lists, and the page loaders.
 #include "MainForm.h"
 
+#include "FormFrame.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+
+#include <algorithm>
 
 void TfrmMain::FillSampleRates(int AFormatIndex) {
   cmbSampleRate->clear();
@@ -23,7 +27,7 @@ void TfrmMain::SelectContainerIndexes(int AFormatIndex) {
   const TIniFile ini = Ini();
   const char* section = ContainerAt(AFormatIndex).Section;
   cmbSampleRate->setCurrentIndex(ini.ReadInteger(section, "samplerateindex", 0));
-  cmbFrameRate->setCurrentIndex(ini.ReadInteger(section, "framerateindex", 0));
+  cmbFrameRate->setCurrentIndex(StoredFrameRateIndex(ini, section));
   cmbQuality->setCurrentIndex(ini.ReadInteger(section, "qualityindex", 0));
   cmbBitRate->setCurrentIndex(ini.ReadInteger(section, "bitrateindex", 0));
 }
@@ -144,12 +148,24 @@ void TfrmMain::ConnectStoreHandlers() {
 }
 
 bool TfrmMain::eventFilter(QObject* AObject, QEvent* AEvent) {
+  // A text that changed (the status line, a translation) may need more room;
+  // the frame lays itself out first.
+  if (AObject == static_cast<QObject*>(kivForm1) && AEvent->type() == QEvent::LayoutRequest &&
+      FShown) {
+    QMetaObject::invokeMethod(
+        this, [this] { FitSize(); }, Qt::QueuedConnection);
+    return false;
+  }
   if (AEvent->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(AEvent);
+    // Only a key that types a character other than a digit is swallowed:
+    // the editing, moving and selecting keys type none (Delete and
+    // Backspace come as control characters) and reach the edit.
     const QString text = key->text();
-    // Keys that type something (Backspace and control characters too) must
-    // be digits; moving keys type nothing and pass.
-    if (!text.isEmpty() && !(text.size() == 1 && text[0] >= '0' && text[0] <= '9')) {
+    const bool typesOther = std::any_of(text.begin(), text.end(), [](QChar AChar) {
+      return AChar.isPrint() && !(AChar >= '0' && AChar <= '9');
+    });
+    if (typesOther) {
       QApplication::beep();
       return true;
     }

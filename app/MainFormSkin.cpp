@@ -47,6 +47,7 @@ void TfrmMain::CreateSkin() {
   client->setLayout(layout());
   kivForm1->SetFormPanel(client);
   kivForm1->SetMenu(MainMenu1);
+  kivForm1->installEventFilter(this); // its layout requests: FitSize
 
   kivThemeManager1 = new TkivThemeManager(this);
   kivThemeManager1->setObjectName("kivThemeManager1");

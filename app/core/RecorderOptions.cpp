@@ -1,6 +1,7 @@
 // The recorder's option strings (see RecorderOptions.h).
 #include "RecorderOptions.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <thread>
 
@@ -22,6 +23,28 @@ const TContainer& ContainerAt(int AIndex) {
   return AIndex >= 0 && AIndex < static_cast<int>(all.size()) ? all[AIndex] : all[0];
 }
 
+const std::vector<const char*>& FrameRates() {
+  static const std::vector<const char*> rates = {"8",     "10", "12", "15",    "16", "20",
+                                                 "23.97", "24", "25", "29.97", "30", "Auto"};
+  return rates;
+}
+
+int DefaultFrameRateIndex() {
+  // The capture device's own rate, which a fresh installation recorded at.
+  const auto& rates = FrameRates();
+  return static_cast<int>(
+      std::find_if(rates.begin(), rates.end(),
+                   [](const char* ARate) { return std::string(ARate) == "15"; }) -
+      rates.begin());
+}
+
+int StoredFrameRateIndex(const TIniFile& AIni, const char* ASection) {
+  const int last = AIni.ReadInteger("settings", "framerateindex", DefaultFrameRateIndex());
+  const int index = AIni.ReadInteger(ASection, "framerateindex", last);
+  return index >= 0 && index < static_cast<int>(FrameRates().size()) ? index
+                                                                     : DefaultFrameRateIndex();
+}
+
 std::string EvenSize(const std::string& AText) {
   int value = 0;
   if (!TryStrToInt(AText, value))
@@ -40,8 +63,8 @@ std::string BuildInputOptions(const TRecorderControls& AControls, const TIniFile
                  ? " -capture_flags +showframe+client-cursor "
                  : " -capture_flags +showframe+client+cursor ";
   options += " -s " + EvenSize(AControls.Width) + "x" + EvenSize(AControls.Height);
-  const std::string rate = AIni.ReadString("settings", "framerate", "15");
-  options += rate == "Auto" ? " -re " : " -r " + rate;
+  // The rate the list shows is the rate recorded.
+  options += AControls.FrameRate == "Auto" ? " -re " : " -r " + AControls.FrameRate;
   if (AControls.Audio)
     options += " -ar " + AControls.SampleRate + " -ac " + (AControls.Stereo ? "2" : "1") +
                " -sample_fmt s16 ";
@@ -62,9 +85,13 @@ std::string BuildOutputOptions(const TRecorderControls& AControls, const TIniFil
   else if (format == "mkv")
     options += " -pix_fmt yuv420p  -c:v libx264 ";
   else if (format == "avi")
-    options += " -c:v rawvideo";
+    // The screen's 32-bit pixels have an unused fourth byte, which raw video
+    // in avi cannot say: the stream takes the 24-bit form every reader knows.
+    options += " -c:v rawvideo -pix_fmt bgr24";
   else if (format == "webm")
-    options += std::string(" -f webm ") + " -c:v libvpx" + " -c:a libvorbis";
+    // A screen has no transparency, and a watermark's must not reach the
+    // encoder, which refuses it with its alternate reference frames.
+    options += std::string(" -f webm ") + " -c:v libvpx -pix_fmt yuv420p" + " -c:a libvorbis";
   options += AIni.ReadBool("settings", "stereo", true) ? " -ac 2 " : " -ac 1 ";
   if (AControls.Audio && format == "webm")
     options +=

@@ -29,6 +29,7 @@ struct TRecorderControls {
   std::string SampleRate = "44100"; // the sample-rate list's text
   bool Stereo = true;
   int QualityIndex = 6;
+  std::string FrameRate = "15"; // the frame-rate list's text
 };
 
 // A text that is not an integer where the recorder needs one.
@@ -40,6 +41,13 @@ public:
 // The size text made even (801 gives "800"); raises EConvertError for a text
 // that is not an integer.
 std::string EvenSize(const std::string& AText);
+
+// The frame-rate list's items; the one shown when no rate is stored is "15".
+const std::vector<const char*>& FrameRates();
+int DefaultFrameRateIndex();
+// The frame-rate item to show for the container of ASection: the rate
+// stored for it, else the last one chosen, else the default.
+int StoredFrameRateIndex(const TIniFile& AIni, const char* ASection);
 
 // The capture device's input option string.
 std::string BuildInputOptions(const TRecorderControls& AControls, const TIniFile& AIni);

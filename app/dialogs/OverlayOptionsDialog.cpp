@@ -5,6 +5,7 @@
 
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -107,14 +108,34 @@ TOverlayOptionsDialog::TOverlayOptionsDialog(const TKind& AKind, TSettingsStore&
   side->addWidget(FClose);
   connect(FClose, &QPushButton::clicked, this, [this] { btnCloseOptionsClick(); });
 
-  auto* layout = new QHBoxLayout(this);
-  layout->addWidget(FGroup);
-  layout->addLayout(side);
+  auto* row = new QHBoxLayout;
+  row->addWidget(FGroup);
+  row->addLayout(side);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(row);
+  // As wide as its title needs beside the window manager's buttons.
+  FTitleRoom = new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
+  layout->addItem(FTitleRoom);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TOverlayOptionsDialog::FitTitle() {
+  // The title bar's font is the window manager's: the bold form of ours
+  // stands in for it, with room for an icon and three buttons.
+  constexpr int kTitleChrome = 110;
+  QFont bold = font();
+  bold.setBold(true);
+  const int room = QFontMetrics(bold).horizontalAdvance(windowTitle()) + kTitleChrome;
+  FTitleRoom->changeSize(room - layout()->contentsMargins().left() -
+                             layout()->contentsMargins().right(),
+                         0, QSizePolicy::Fixed, QSizePolicy::Fixed);
+  layout()->invalidate();
 }
 
 void TOverlayOptionsDialog::showEvent(QShowEvent* AEvent) {
   FormShow();
+  FitTitle();
+  layout()->activate();
   // Centred on the main window, whatever size the window manager gave us.
   if (QWidget* owner = parentWidget()) {
     const QRect frame = owner->window()->frameGeometry();

@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QToolButton>
 
 #include <array>
@@ -63,6 +64,9 @@ private:
   QPushButton* FBackgroundColorButton = nullptr;
   QCheckBox* FBackground = nullptr;
   QPushButton* FClose = nullptr;
+  QSpacerItem* FTitleRoom = nullptr;
+  // Makes room for the title (a language may have changed it).
+  void FitTitle();
 };
 
 class TfrmAddTextOptions : public TOverlayOptionsDialog {

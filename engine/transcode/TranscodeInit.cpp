@@ -246,7 +246,11 @@ int TTranscodeTask::InitOutputStream(TOutputStream& AOst, std::string& AError) {
       !AOst.Filter) {
     if (!ist) return fail("No input stream for output stream", AVERROR(EINVAL));
     TFilterGraph& graph = InitSimpleFilterGraph(*ist, AOst);
-    if (ConfigureFilterGraph(graph) < 0) FatalError("Error opening filters!");
+    // The graph's own message names the cause (a watermark picture, say).
+    LastErrMsg.clear();
+    if (ConfigureFilterGraph(graph) < 0)
+      FatalError(LastErrMsg.empty() ? "Error opening filters!"
+                                    : "Error opening filters! " + LastErrMsg);
   }
   AVFilterContext* sink = AOst.Filter ? AOst.Filter->Filter : nullptr;
 

@@ -70,13 +70,14 @@ void THookWatcher::Stop() {
   FDisplay = nullptr;
 }
 
-void THookWatcher::Notify(Atom AMessage, long AParam) {
+void THookWatcher::Notify(Atom AMessage, long AParam, Time ATime) {
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = FWindow;
   event.xclient.message_type = AMessage;
   event.xclient.format = 32;
   event.xclient.data.l[0] = AParam;
+  event.xclient.data.l[1] = static_cast<long>(ATime);
   XSendEvent(FDisplay, FWindow, False, NoEventMask, &event);
   XFlush(FDisplay);
 }

@@ -29,8 +29,9 @@ public:
   uint8_t* View() const { return FView; }
   Display* Dpy() const { return FDisplay; }
   Atom Intern(const char* AName) const { return XInternAtom(FDisplay, AName, False); }
-  // Sends a client message of type AMessage to the client's window.
-  void Notify(Atom AMessage, long AParam);
+  // Sends a client message of type AMessage to the client's window, with
+  // AParam and the X server's time of the event it tells of.
+  void Notify(Atom AMessage, long AParam, Time ATime = CurrentTime);
 
 private:
   void Run();

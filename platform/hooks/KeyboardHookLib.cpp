@@ -1,7 +1,8 @@
 // The keyboard-hook stand-in, a shared object beside the program: every key
 // going down or up anywhere on the display is written as its Windows
 // virtual-key code at offset 8 of the shared memory, and the client's window
-// gets the key-down or key-up message.
+// gets the key-down or key-up message with the key and the X server's time of
+// the press, by which a client knows one press that reached it twice.
 #include "HookLibCommon.h"
 #include "HookMapping.h"
 
@@ -96,7 +97,7 @@ extern "C" __attribute__((visibility("default"))) int EnableKeyboardHook(uint32_
                               AWatcher.Dpy(), static_cast<KeyCode>(raw->detail), 0, 0);
                           const int32_t key = VirtualKey(sym);
                           std::memcpy(AWatcher.View() + 8, &key, sizeof key);
-                          AWatcher.Notify(AType == XI_RawKeyPress ? GDown : GUp, key);
+                          AWatcher.Notify(AType == XI_RawKeyPress ? GDown : GUp, key, raw->time);
                         })
              ? 1
              : 0;

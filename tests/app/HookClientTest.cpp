@@ -3,11 +3,16 @@
 // clicks with their place; a missing library and a client never started.
 #include "AppTestSupport.h"
 #include "HookClients.h"
+#include "HookMapping.h"
 #include "NativeEvents.h"
 
 #include <QCursor>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +85,36 @@ TEST_F(HookClients, TheMouseHookDeliversMovesAndClicksWithTheirPlace) {
   hook.Stop();
   hook.SetBlocked(0);
   EXPECT_EQ(hook.Blocked(), 0);
+}
+
+int OpenDescriptors() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                        std::filesystem::directory_iterator()));
+}
+
+TEST_F(HookClients, AMappingTooSmallIsSaidOnceAndHoldsNoDescriptor) {
+  TKeyboardHook hook;
+  hook.Folder = ProgramFolder();
+  std::vector<int> keys;
+  hook.OnKey = [&](TKeyboardHook*, int AKey) { keys.push_back(AKey); };
+  ASSERT_TRUE(hook.Start()) << (Messages.empty() ? "" : Messages[0]);
+  // Another object of the name, too small to hold a key.
+  const std::string name = HookMappingName(kKeyboardMappingName);
+  shm_unlink(name.c_str());
+  const int small = shm_open(name.c_str(), O_CREAT | O_RDWR, 0600);
+  ASSERT_GE(small, 0);
+  ASSERT_EQ(ftruncate(small, 8), 0);
+  close(small);
+  Serve(200ms);
+  const int descriptors = OpenDescriptors();
+  for (const char* key : {"F9", "a", "F11", "F9"})
+    ASSERT_TRUE(PressKey(key));
+  Serve(300ms);
+  EXPECT_EQ(Messages, std::vector<std::string>{"Error: cannot map share memory!"});
+  EXPECT_TRUE(keys.empty());
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  hook.Stop();
+  shm_unlink(name.c_str());
 }
 
 TEST_F(HookClients, AMissingLibraryIsNamedAndAClientNeverStartedStopsQuietly) {

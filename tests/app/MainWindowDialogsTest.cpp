@@ -18,11 +18,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTest>
@@ -358,6 +360,67 @@ TEST_F(MainWindowDialogs, TheLanguageMenuTranslatesTheWindowAndTheOptionDialogs)
     if (builtIn.count(name) && name != "lblAppNameVer") {
       EXPECT_EQ(text, builtIn.at(name)) << name.toStdString();
     }
+  }
+}
+
+// Every interface language: each text has the room it needs on every page,
+// and the writing systems of the files have a font.
+TEST_F(MainWindowDialogs, EveryLanguageFitsItsControlsAndHasItsFont) {
+  EXPECT_FALSE(QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty());
+  EXPECT_FALSE(QFontDatabase::families(QFontDatabase::TraditionalChinese).isEmpty());
+  EXPECT_FALSE(QFontDatabase::families(QFontDatabase::Japanese).isEmpty());
+  EXPECT_FALSE(QFontDatabase::families(QFontDatabase::Vietnamese).isEmpty());
+  for (QAction* language : Window->mniLanguage->actions()) {
+    SCOPED_TRACE(language->text().toStdString());
+    language->trigger();
+    for (int page = 0; page < Window->PageControl1->count(); ++page) {
+      Window->PageControl1->setCurrentIndex(page);
+      Serve(50ms);
+      for (QWidget* w : Window->PageControl1->widget(page)->findChildren<QWidget*>()) {
+        // A control of a fixed width ("...") is as wide as it is meant to be.
+        if (!w->isVisible() || w->minimumWidth() == w->maximumWidth() ||
+            !(qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w) ||
+              qobject_cast<QRadioButton*>(w) || qobject_cast<QPushButton*>(w)))
+          continue;
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString() << " is cut";
+      }
+    }
+  }
+}
+
+TEST_F(MainWindowDialogs, ALongStatusLineAndTheOptionDialogsTitlesAreShownWhole) {
+  const QString longStatus =
+      "Recorder Status: Frame number: 123456; FPS: 30; Size: 1234567890; Time: 4115 Seconds";
+  for (bool collapsed : {false, true}) {
+    SCOPED_TRACE(collapsed ? "collapsed" : "expanded");
+    if (collapsed) Window->arrbtnSetings->Click();
+    const int height = Window->height();
+    Window->lblRecorderStatus->setText(longStatus);
+    QLabel* status = Window->lblRecorderStatus;
+    // Collapsed, the window grows by the second line; open, the pages give it.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          return status->height() >= status->heightForWidth(status->width()) &&
+                 (!collapsed || Window->height() > height);
+        },
+        3s))
+        << "no room is made";
+    EXPECT_GT(status->heightForWidth(status->width()), status->fontMetrics().height())
+        << "the status takes a second line";
+    Window->lblRecorderStatus->setText("Recorder Status: Ready");
+    EXPECT_TRUE(WaitFor([&] { return Window->height() == height; }, 3s));
+  }
+  EXPECT_EQ(Window->size(), QSize(433, 122));
+  for (QDialog* dialog : std::initializer_list<QDialog*>{
+           Window->frmAddTextOptions, Window->frmAddTimestampOptions, Window->frmAddImageOptions}) {
+    SCOPED_TRACE(dialog->windowTitle().toStdString());
+    dialog->show();
+    Serve(100ms);
+    QFont bold = dialog->font();
+    bold.setBold(true);
+    // The title beside the window manager's icon and buttons.
+    EXPECT_GE(dialog->width(), QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + 80);
+    dialog->hide();
   }
 }
 

@@ -6,6 +6,7 @@
 #include "ArrowButton.h"
 #include "GlobalHotkeys.h"
 #include "GlobalObject.h"
+#include "HookClients.h"
 #include "ImageButton.h"
 #include "IniFile.h"
 #include "MainForm.h"
@@ -55,7 +56,7 @@ TEST_F(MainWindow, AFreshStartShowsTheDefaultsAndStoresTheFirstRun) {
   EXPECT_EQ(window->edtW->text(), "800");
   EXPECT_EQ(window->edtH->text(), "600");
   EXPECT_EQ(window->cmbFormat->currentText(), "mp4");
-  EXPECT_EQ(window->cmbFrameRate->currentText(), "8");
+  EXPECT_EQ(window->cmbFrameRate->currentText(), "15") << "the rate a fresh installation records";
   EXPECT_EQ(window->cmbSampleRate->count(), 3);
   EXPECT_TRUE(window->chk_audio->isChecked());
   EXPECT_TRUE(window->rdoStereo->isChecked());
@@ -241,19 +242,56 @@ TEST_F(MainWindow, ChangingTheContainerFillsItsRatesAndSelectsItsStoredIndexes) 
   Close(window);
 }
 
-TEST_F(MainWindow, EditsTakeOnlyDigitsAndADelayOfZeroEmptiesItsEdit) {
+// Keys as a user types them (xdotool), into each number edit: only keys
+// that type a character other than a digit are swallowed.
+TEST_F(MainWindow, NumberEditsSwallowOnlyCharactersThatAreNoDigits) {
+  struct TCase {
+    const char* Name;
+    std::vector<std::vector<std::string>> Keys; // xdotool calls after "1920" is typed
+    const char* Text;
+  } cases[] = {
+      {"Home, Delete, 8", {{"key", "Home", "Delete"}, {"type", "8"}}, "8920"},
+      {"Backspace", {{"key", "BackSpace"}}, "192"},
+      {"the arrows", {{"key", "Left", "Left", "Right"}, {"type", "5"}}, "19250"},
+      {"a selection to the end", {{"key", "Home", "shift+End"}, {"type", "7"}}, "7"},
+      {"select all", {{"key", "ctrl+a"}, {"type", "64"}}, "64"},
+      {"letters, signs and blanks", {{"key", "End"}, {"type", "a-1 ,x"}}, "19201"},
+  };
   auto window = Open();
   window->arrbtnSetings->Click();
-  window->edtW->setFocus();
-  window->edtW->selectAll();
-  QTest::keyClicks(window->edtW, "7a-1 ");
-  EXPECT_EQ(window->edtW->text(), "71");
-  QTest::keyClick(window->edtW, Qt::Key_Backspace); // an editing key, swallowed too
-  EXPECT_EQ(window->edtW->text(), "71");
-  EXPECT_EQ(Ini.ReadString("settings", "width", ""), "71");
+  ASSERT_TRUE(WaitFor([&] { return window->PageControl1->isVisible(); }, 3s));
+  window->chkDelay->setChecked(true);
+  window->chkLength->setChecked(true);
+  const struct {
+    QLineEdit* Edit;
+    QWidget* Page;
+  } edits[] = {{window->edtLeft, window->TabSheet1},
+               {window->edtTop, window->TabSheet1},
+               {window->edtW, window->TabSheet1},
+               {window->edtH, window->TabSheet1},
+               {window->edtDelay, window->kivtempTabSheet2},
+               {window->edtLength, window->kivtempTabSheet2}};
+  for (const auto& e : edits) {
+    window->PageControl1->setCurrentWidget(e.Page);
+    // One filter serves them all: the whole table on one, its first row on the rest.
+    for (const TCase& c : cases) {
+      if (e.Edit != window->edtW && &c != cases) continue;
+      SCOPED_TRACE(e.Edit->objectName().toStdString() + ": " + c.Name);
+      // Never left empty: the region edits show the region when they
+      // lose the focus, and an empty one cannot.
+      ASSERT_TRUE(Click(e.Edit));
+      ASSERT_TRUE(WaitFor([&] { return e.Edit->hasFocus(); }, 3s));
+      ASSERT_TRUE(Xdotool({"key", "ctrl+a"}) && Xdotool({"type", "1920"}));
+      for (const auto& keys : c.Keys)
+        ASSERT_TRUE(Xdotool(keys));
+      EXPECT_TRUE(WaitFor([&] { return e.Edit->text() == c.Text; }, 2s))
+          << e.Edit->text().toStdString();
+    }
+  }
+  EXPECT_EQ(Ini.ReadString("settings", "width", ""), "19201");
   window->edtDelay->setText("0");
   EXPECT_EQ(window->edtDelay->text(), "");
-  EXPECT_FALSE(Ini.ValueExists("settings", "delay"));
+  EXPECT_EQ(Ini.ReadInteger("settings", "delay", 0), 8920) << "0 is never stored";
   Close(window);
 }
 
@@ -318,6 +356,30 @@ TEST_F(MainWindow, AHotkeyWhoseButtonIsDisabledDoesNotPressIt) {
   Serve(100ms);
   EXPECT_EQ(pauses, 0);
   EXPECT_FALSE(window->Paused());
+  Close(window);
+}
+
+TEST_F(MainWindow, OneF9PressStartsOnceThoughTheHotkeyAndTheKeyboardHookBothSeeIt) {
+  auto window = Open();
+  ASSERT_TRUE(window->HotkeyRegistered(0));
+  ASSERT_TRUE(window->KeyboardHook() && window->KeyboardHook()->Active());
+  int hookKeys = 0;
+  window->KeyboardHook()->OnKey = [&, key = window->KeyboardHook()->OnKey](TKeyboardHook* AHook,
+                                                                           int AKey) {
+    ++hookKeys;
+    key(AHook, AKey);
+  };
+  // A Start that fails at once says so in a message: one per Start.
+  window->edtW->setText("");
+  Serve(200ms);
+  const int before = window->MessageCount();
+  ASSERT_TRUE(PressKey("F9"));
+  ASSERT_TRUE(WaitFor([&] { return hookKeys > 0 && window->MessageCount() > before; }, 3s))
+      << hookKeys << " keys from the hook";
+  Serve(300ms);
+  EXPECT_EQ(hookKeys, 1) << "the hook saw the press too";
+  EXPECT_EQ(window->MessageCount(), before + 1) << window->LastWarning();
+  EXPECT_EQ(window->LastWarning(), "'' is not a valid integer value");
   Close(window);
 }
 

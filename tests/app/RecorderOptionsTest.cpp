@@ -30,7 +30,7 @@ TEST_F(RecorderOptions, TheInputStringOfTheExampleComesOutByteForByte) {
             " -f gdicapture  -capture_offset 10,10 -capture_flags +showframe+client+cursor "
             " -s 800x600 -r 15");
   Ini.WriteBool("settings", "chkMouse", true);
-  Ini.WriteString("settings", "framerate", "Auto");
+  controls.FrameRate = "Auto";
   controls.Audio = true;
   controls.Stereo = false;
   controls.SampleRate = "22050";
@@ -39,18 +39,43 @@ TEST_F(RecorderOptions, TheInputStringOfTheExampleComesOutByteForByte) {
   EXPECT_EQ(BuildInputOptions(controls, Ini),
             " -f gdicapture  -capture_offset 10,10 -capture_flags +showframe+client-cursor "
             " -s 800x600 -re  -ar 22050 -ac 1 -sample_fmt s16 ");
-  Ini.WriteString("settings", "framerate", "29.97");
+  controls.FrameRate = "29.97";
   controls.Stereo = true;
   EXPECT_EQ(BuildInputOptions(controls, Ini),
             " -f gdicapture  -capture_offset 10,10 -capture_flags +showframe+client-cursor "
             " -s 800x600 -r 29.97 -ar 22050 -ac 2 -sample_fmt s16 ");
+  // Left and top each in their place.
+  controls.Left = "30";
+  controls.Top = "70";
+  EXPECT_EQ(BuildInputOptions(controls, Ini).rfind(" -f gdicapture  -capture_offset 30,70 ", 0),
+            0u);
   // The capture device's own test uses this very string.
   controls = {"0", "0", "320", "240", 0, true, "44100", true, 6};
   Ini.WriteBool("settings", "chkMouse", true);
-  Ini.WriteString("settings", "framerate", "15");
   EXPECT_EQ(BuildInputOptions(controls, Ini),
             " -f gdicapture  -capture_offset 0,0 -capture_flags +showframe+client-cursor  -s "
             "320x240 -r 15 -ar 44100 -ac 2 -sample_fmt s16 ");
+}
+
+TEST_F(RecorderOptions, TheFrameRateShownIsTheContainersOwnElseTheLastChosenElse15) {
+  struct TCase {
+    const char* Name;
+    const char* Last;      // "framerateindex" of "settings", or none
+    const char* Container; // "framerateindex" of "mkvsettings", or none
+    const char* Shown;
+  } cases[] = {
+      {"nothing stored", nullptr, nullptr, "15"},
+      {"the last chosen", "10", nullptr, "30"},
+      {"the container's own", "10", "1", "10"},
+      {"an index out of the list", nullptr, "12", "15"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    fs::remove(Dir.File("vexmora.ini"));
+    if (c.Last) Ini.WriteString("settings", "framerateindex", c.Last);
+    if (c.Container) Ini.WriteString("mkvsettings", "framerateindex", c.Container);
+    EXPECT_STREQ(FrameRates()[StoredFrameRateIndex(Ini, "mkvsettings")], c.Shown);
+  }
 }
 
 TEST_F(RecorderOptions, AnEmptyOrNonNumericSizeIsAConversionError) {

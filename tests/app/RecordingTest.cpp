@@ -1,16 +1,16 @@
-// Recordings made through the main window as a user makes them: Start with a
-// pointer click and Stop with F11 for every container, Pause and Resume from
-// their hotkeys, the length limit, the delay countdown and what may happen
-// while it runs, no sound device, and closing during a recording. Each file
-// is read back.
+// Recordings made through the main window as a user makes them: Pause and
+// Resume from their hotkeys, the length limit, the delay countdown and what
+// may happen while it runs, no sound device, closing during a recording, one
+// F9 with two copies of the program running, and the rate the list shows.
+// Each file is read back.
 #include "AlsaTestConfig.h"
-#include "AppTestSupport.h"
 #include "ImageButton.h"
 #include "IniFile.h"
 #include "LibAVForTests.h"
 #include "MainForm.h"
 #include "MediaProbe.h"
 #include "RecorderStrings.h"
+#include "RecordingFixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,103 +22,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
 
 using namespace std::chrono_literals;
 using TClock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr double kFrame = 1.0 / 15;
-
-class Recording : public ::testing::Test {
-protected:
-  void SetUp() override {
-    LoadLibAVForTest();
-    Ini.WriteString("settings", "OutPutDir", Folder.File("videos"));
-    Ini.WriteBool("settings", "firstrun", false);
-    std::filesystem::create_directories(Folder.File("videos"));
-    Ini.WriteString("settings", "width", "320");
-    Ini.WriteString("settings", "height", "240");
-    Ini.WriteString("settings", "left", "0");
-    Ini.WriteString("settings", "top", "0");
-  }
-  std::unique_ptr<TfrmMain> Open() {
-    auto window = std::make_unique<TfrmMain>(ProgramFolder(), IniName);
-    window->SetAutoAnswer(QMessageBox::Yes);
-    window->show();
-    EXPECT_TRUE(WaitFor([&] { return window->isVisible(); }, 5s));
-    return window;
-  }
-  static bool WaitWorking(TfrmMain& AWindow, bool AWorking,
-                          std::chrono::milliseconds ALimit = 20s) {
-    return WaitFor([&] { return AWindow.FFEncoder.Working() == AWorking; }, ALimit);
-  }
-  TTempFolder Folder;
-  std::string IniName = Folder.File("vexmora.ini");
-  TIniFile Ini{IniName};
-};
-
-double Since(TClock::time_point AFrom) {
-  return std::chrono::duration<double>(TClock::now() - AFrom).count();
-}
-
-// Pictures, one every 1/15 s, as long as the recorded time, which lies
-// between ALeast and AMost seconds (a key press takes effect some time
-// between sending it and its program's end). A loaded machine may starve
-// the grab at the start and the end of a recording: a little less is fine.
-void ExpectPicturesOf(double ALeast, double AMost, const TProbedStream& AVideo) {
-  const double pictures = AVideo.Packets * kFrame;
-  EXPECT_GE(pictures, ALeast - 0.8) << AVideo.Packets << " pictures";
-  EXPECT_LE(pictures, AMost + 2 * kFrame) << AVideo.Packets << " pictures";
-}
-
-class EveryContainer : public Recording, public ::testing::WithParamInterface<int> {};
-
-TEST_P(EveryContainer, StartedWithAClickAndStoppedWithF11IsPlayable) {
-  const TRecorderContainer& expected = RecorderContainers()[GetParam()];
-  Ini.WriteInteger("settings", "format", GetParam());
-  Ini.WriteBool("settings", "recordwithaudio", true);
-  auto window = Open();
-  ASSERT_EQ(window->cmbFormat->currentText().toStdString(), expected.Extension);
-  ASSERT_TRUE(window->HotkeyRegistered(3));
-  // The recording starts between the click and the window showing it.
-  const auto clicked = TClock::now();
-  ASSERT_TRUE(Click(window->btnStart));
-  ASSERT_TRUE(WaitWorking(*window, true, 10s)) << window->LastWarning();
-  const auto started = TClock::now();
-  EXPECT_FALSE(window->btnStart->isEnabled());
-  EXPECT_TRUE(window->btnPause->isEnabled() && window->btnStop->isEnabled());
-  EXPECT_FALSE(window->btnResume->isEnabled() || window->cmbFormat->isEnabled() ||
-               window->edtW->isEnabled());
-  Serve(2000ms);
-  const double least = Since(started);
-  ASSERT_TRUE(PressKey("F11"));
-  const double most = Since(clicked);
-  ASSERT_TRUE(WaitWorking(*window, false));
-  EXPECT_TRUE(window->btnStart->isEnabled());
-  EXPECT_FALSE(window->btnStop->isEnabled());
-  const std::string file = window->LastOutputFile();
-  EXPECT_EQ(file, Folder.File("videos") + "/Vexmora-320-240_(new)." + expected.Extension);
-  window->close();
-  window.reset();
-
-  const TProbedFile probe = ProbeFile(file);
-  // The demuxer that reads it back names the muxer among its names.
-  EXPECT_NE(probe.Muxer.find(expected.Muxer), std::string::npos) << probe.Muxer;
-  const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
-  const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
-  ASSERT_TRUE(video && audio);
-  EXPECT_EQ(video->Codec, expected.VideoCodec);
-  EXPECT_EQ(audio->Codec, expected.AudioCodec);
-  EXPECT_EQ(video->Width, 320);
-  EXPECT_EQ(video->Height, 240);
-  ExpectPicturesOf(least, most, *video);
-}
-
-INSTANTIATE_TEST_SUITE_P(Containers, EveryContainer, ::testing::Range(0, 7), [](const auto& AInfo) {
-  return std::string(RecorderContainers()[AInfo.param].Extension);
-});
+class Recording : public TRecordingFixture {};
 
 TEST_F(Recording, PauseAndResumeFromTheirHotkeysCutThePauseOut) {
   Ini.WriteBool("settings", "recordwithaudio", false);
@@ -144,8 +61,8 @@ TEST_F(Recording, PauseAndResumeFromTheirHotkeysCutThePauseOut) {
   EXPECT_FALSE(window->btnResume->isEnabled());
   Serve(1500ms);
   window->btnStopClick();
-  const double wall = Since(started);
-  const double longestWall = Since(clicked);
+  const double wall = SecondsSince(started);
+  const double longestWall = SecondsSince(clicked);
   const double shortestPause = std::chrono::duration<double>(resuming - paused).count();
   const double longestPause = std::chrono::duration<double>(resumed - pausing).count();
   const std::string file = window->LastOutputFile();
@@ -318,8 +235,8 @@ TEST_F(Recording, ClosingDuringARecordingAsksThenStopsItAndTheFileIsComplete) {
   ASSERT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
   const auto started = TClock::now();
   Serve(1500ms);
-  const double wall = Since(started);
-  const double longestWall = Since(clicked);
+  const double wall = SecondsSince(started);
+  const double longestWall = SecondsSince(clicked);
   window->close();
   EXPECT_EQ(window->LastWarning(), "Do you really want to exit?");
   EXPECT_FALSE(window->isVisible());
@@ -330,6 +247,101 @@ TEST_F(Recording, ClosingDuringARecordingAsksThenStopsItAndTheFileIsComplete) {
   ASSERT_TRUE(probe.Find(AVMEDIA_TYPE_VIDEO) && probe.Find(AVMEDIA_TYPE_AUDIO));
   EXPECT_GT(probe.Duration, wall - 0.8) << "the trailer was written";
   ExpectPicturesOf(wall, longestWall, *probe.Find(AVMEDIA_TYPE_VIDEO));
+}
+
+// A second copy of the program, started from a folder of its own (its
+// settings file lies beside it) and ended with the object.
+class TSecondCopy {
+public:
+  TSecondCopy(const std::string& AFolder, const std::string& AVideos) : FFolder(AFolder) {
+    namespace fs = std::filesystem;
+    fs::create_directories(AFolder);
+    fs::create_directories(AVideos);
+    fs::copy_file(ProgramFolder() + "/vexmora", AFolder + "/vexmora");
+    for (const char* beside : {"LibAV", "keyboardhook.so", "mousehook.so", "language"})
+      fs::create_symlink(ProgramFolder() + "/" + beside, AFolder + "/" + beside);
+    TIniFile ini(AFolder + "/vexmora.ini");
+    ini.WriteBool("settings", "firstrun", false);
+    ini.WriteString("settings", "OutPutDir", AVideos);
+    ini.WriteBool("settings", "recordwithaudio", false);
+    ini.WriteInteger("settings", "format", 4);
+    const std::string program = AFolder + "/vexmora";
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    if (posix_spawn(&FPid, program.c_str(), nullptr, nullptr, argv, environ) != 0) FPid = -1;
+  }
+  ~TSecondCopy() {
+    if (FPid <= 0) return;
+    kill(FPid, SIGTERM);
+    int status = 0;
+    waitpid(FPid, &status, 0);
+  }
+  // Its window is on the screen.
+  bool Shown() const {
+    return FPid > 0 && WaitFor(
+                           [&] {
+                             return Xdotool({"search", "--pid", std::to_string(FPid)});
+                           },
+                           20s);
+  }
+
+private:
+  std::string FFolder;
+  pid_t FPid = -1;
+};
+
+TEST_F(Recording, OneF9ReachesOnlyTheCopyOfTheProgramThatHoldsTheHotkey) {
+  Ini.WriteBool("settings", "recordwithaudio", false);
+  Ini.WriteInteger("settings", "format", 4);
+  auto window = Open();
+  ASSERT_TRUE(window->HotkeyRegistered(0) && window->HotkeyRegistered(3));
+  const std::string otherVideos = Folder.File("other-videos");
+  TSecondCopy other(Folder.File("other"), otherVideos);
+  ASSERT_TRUE(other.Shown());
+  Serve(500ms); // its keyboard hook watches the keys by now
+  ASSERT_TRUE(PressKey("F9"));
+  ASSERT_TRUE(WaitWorking(*window, true, 10s)) << window->LastWarning();
+  Serve(1500ms);
+  ASSERT_TRUE(PressKey("F11"));
+  ASSERT_TRUE(WaitWorking(*window, false));
+  EXPECT_TRUE(std::filesystem::exists(window->LastOutputFile()));
+  EXPECT_TRUE(std::filesystem::is_empty(otherVideos)) << "the second copy recorded too";
+}
+
+// The pictures per second of a video stream, from its time stamps.
+double PicturesPerSecond(const TProbedStream& AVideo) {
+  if (AVideo.PacketTimes.size() < 2) return 0;
+  const auto [first, last] =
+      std::minmax_element(AVideo.PacketTimes.begin(), AVideo.PacketTimes.end());
+  return static_cast<double>(AVideo.PacketTimes.size() - 1) / (*last - *first);
+}
+
+TEST_F(Recording, TheRateRecordedIsTheRateTheListShows) {
+  Ini.WriteBool("settings", "recordwithaudio", false);
+  Ini.WriteInteger("mkvsettings", "framerateindex", 1); // "10", chosen for mkv once
+  auto window = Open();
+  auto record = [&] {
+    window->btnStartClick();
+    EXPECT_TRUE(WaitWorking(*window, true)) << window->LastWarning();
+    Serve(1500ms);
+    window->btnStopClick();
+    const TProbedFile probe = ProbeFile(window->LastOutputFile());
+    return probe.Find(AVMEDIA_TYPE_VIDEO) ? PicturesPerSecond(*probe.Find(AVMEDIA_TYPE_VIDEO))
+                                          : 0.0;
+  };
+  // A fresh installation shows the rate it records at.
+  EXPECT_EQ(window->cmbFrameRate->currentText(), "15");
+  EXPECT_NEAR(record(), 15, 0.3);
+  // 30 for mp4, then mkv, which shows its own rate and records at it.
+  window->cmbFrameRate->setCurrentIndex(10);
+  emit window->cmbFrameRate->activated(10);
+  window->cmbFormat->setCurrentIndex(4);
+  emit window->cmbFormat->activated(4);
+  EXPECT_EQ(window->cmbFrameRate->currentText(), "10");
+  EXPECT_NEAR(record(), 10, 0.3);
+  // Back to mp4: its 30 again.
+  window->cmbFormat->setCurrentIndex(0);
+  emit window->cmbFormat->activated(0);
+  EXPECT_EQ(window->cmbFrameRate->currentText(), "30");
 }
 
 TEST_F(Recording, ASecondRecordingOfTheSameSizeTakesTheNextName) {

@@ -257,21 +257,41 @@ TEST_F(RunEndings, APausedFileInputGoesOnWhereItStoodAndLosesNothing) {
 }
 
 TEST_F(RunEndings, AStartUpThatFailsLeavesNoEmptyFileAndSaysWhy) {
-  // libvpx refuses the alpha channel of bgra pictures.
-  const std::string file = Folder.File("refused.webm");
-  TTaskRun run;
-  ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, "bgra", 15, false, 2), "-f lavfi -r 15", file,
-                      " -c:v libvpx"))
-      << run.Error;
-  EXPECT_TRUE(fs::exists(file)) << "opening the output creates it";
-  run.Start();
-  ASSERT_TRUE(run.WaitForEnd());
-  EXPECT_FALSE(run.Notices[0].Finished);
-  EXPECT_TRUE(run.Notices[0].Exception);
-  EXPECT_EQ(run.Notices[0].ExceptionMsg.rfind("transcode_init() error: ", 0), 0u)
-      << run.Notices[0].ExceptionMsg;
-  EXPECT_GE(Log.Find("Error while opening encoder for output stream #0:0 (video)"), 0);
-  EXPECT_FALSE(fs::exists(file)) << "an output that received nothing is deleted";
+  const std::string missing = Folder.File("no-such-logo.png");
+  struct TCase {
+    const char* Name;
+    const char* PixelFormat;
+    std::string Options;
+    std::string MessageStart, MessagePart, LogLine;
+  } cases[] = {
+      // libvpx refuses the alpha channel of bgra pictures.
+      {"refused alpha", "bgra", " -c:v libvpx", "transcode_init() error: ", "",
+       "Error while opening encoder for output stream #0:0 (video)"},
+      // The graph's own message names the picture that cannot be read.
+      {"missing watermark", "bgr0",
+       " -c:v libvpx -vf \"movie=" + missing + " [watermark]; [in] [watermark] overlay [out]\"",
+       "Error opening filters! Error parsing the filter graph ", missing + " [watermark]",
+       "No such file or directory"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string file = Folder.File(std::string(c.Name) + ".webm");
+    TTaskRun run;
+    ASSERT_TRUE(run.Add(LavfiCaptureLike(320, 240, c.PixelFormat, 15, false, 2), "-f lavfi -r 15",
+                        file, c.Options))
+        << run.Error;
+    EXPECT_TRUE(fs::exists(file)) << "opening the output creates it";
+    run.Start();
+    ASSERT_TRUE(run.WaitForEnd());
+    EXPECT_FALSE(run.Notices[0].Finished);
+    EXPECT_TRUE(run.Notices[0].Exception);
+    EXPECT_EQ(run.Notices[0].ExceptionMsg.rfind(c.MessageStart, 0), 0u)
+        << run.Notices[0].ExceptionMsg;
+    EXPECT_NE(run.Notices[0].ExceptionMsg.find(c.MessagePart), std::string::npos)
+        << run.Notices[0].ExceptionMsg;
+    EXPECT_GE(Log.Find(c.LogLine), 0);
+    EXPECT_FALSE(fs::exists(file)) << "an output that received nothing is deleted";
+  }
 }
 
 TEST_F(RunEndings, AJoinWritesTheSecondInputAfterTheFirst) {

@@ -33,10 +33,13 @@ inline const std::vector<TRecorderContainer>& RecorderContainers() {
        " -s 320x240 -pix_fmt yuv420p  -c:v libx264  -ac 2  -sn -b:v 768k -qscale 6   -async 1 "
        "-vsync 1 ",
        "libx264", "libvorbis", AV_CODEC_ID_H264, AV_CODEC_ID_VORBIS, "matroska"},
-      {"avi", " -s 320x240 -c:v rawvideo -ac 2  -sn -b:v 768k -qscale 6   -async 1 -vsync 1 ",
+      {"avi",
+       " -s 320x240 -c:v rawvideo -pix_fmt bgr24 -ac 2  -sn -b:v 768k -qscale 6   -async 1 -vsync "
+       "1 ",
        "rawvideo", "libmp3lame", AV_CODEC_ID_RAWVIDEO, AV_CODEC_ID_MP3, "avi"},
       {"webm",
-       " -s 320x240 -f webm  -c:v libvpx -c:a libvorbis -ac 2  -b:a 128k -ar 44100 -sn -b:v 768k "
+       " -s 320x240 -f webm  -c:v libvpx -pix_fmt yuv420p -c:a libvorbis -ac 2  -b:a 128k -ar "
+       "44100 -sn -b:v 768k "
        "-qscale 6   -async 1 -vsync 1 ",
        "libvpx", "libvorbis", AV_CODEC_ID_VP8, AV_CODEC_ID_VORBIS, "webm"},
   };
