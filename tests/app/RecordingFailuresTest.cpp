@@ -102,9 +102,9 @@ std::vector<TFailureCase> FailureCases(TTempFolder& AFolder) {
   // clang-format off
   return {
       {"a region of no size", Settings({{"width", "0"}, {"height", "0"}}), {}, 1000ms,
-       "video=0:audio=-1: ", "", false, ""},
+       "Invalid frame size \"0x0\".", "video=0:audio=-1: ", false, ""},
       {"a region off the screen", Settings({{"left", "3000"}, {"top", "3000"}}), {}, 1000ms,
-       "video=0:audio=-1: ", "", false, ""},
+       "Capture offset 3000,3000 lies outside the ", "video=0:audio=-1: ", false, ""},
       // The window takes another folder at its start: this one goes bad later.
       {"an output folder that cannot be made", {}, blockFolder, 1000ms,
        "Cannot create output directory:" + blocked + ".It will create default directory ", "!",
