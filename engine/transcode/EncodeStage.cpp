@@ -61,7 +61,8 @@ int TTranscodeTask::ReapFilters() {
         break;
       case AVMEDIA_TYPE_VIDEO:
         if (!ost.FrameAspectRatio) enc->sample_aspect_ratio = frame->sample_aspect_ratio;
-        DoVideoOut(ost, frame);
+        DoVideoOut(ost, PictureForEncoder(ost, frame));
+        if (ost.ConvertedFrame) AV.av_frame_unref(ost.ConvertedFrame.get());
         break;
       default:
         FatalError("Never occur");
@@ -71,6 +72,16 @@ int TTranscodeTask::ReapFilters() {
   nextStream:;
   }
   return 0;
+}
+
+AVFrame* TTranscodeTask::PictureForEncoder(TOutputStream& AOst, AVFrame* AFrame) {
+  TYuvConversion* conversion = AOst.Filter->Conversion.get();
+  if (!conversion) return AFrame;
+  if (!AOst.ConvertedFrame) AOst.ConvertedFrame.reset(AV.av_frame_alloc());
+  const int result = AOst.ConvertedFrame ? conversion->Convert(*AFrame, AOst.ConvertedFrame.get())
+                                         : AVERROR(ENOMEM);
+  if (result < 0) FatalError(ErrorToString("Error converting the picture for the encoder", result));
+  return AOst.ConvertedFrame.get();
 }
 
 void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {

@@ -7,6 +7,7 @@
 #include "FFDictionary.h"
 #include "FramePool.h"
 #include "LibAVOwners.h"
+#include "YuvConversion.h"
 
 #include <cstdio>
 
@@ -152,6 +153,7 @@ struct TOutputStream {
   int64_t LastMuxPts = AV_NOPTS_VALUE;
   // The loop's state of the stream.
   TFramePtr FilteredFrame;
+  TFramePtr ConvertedFrame; // the sink's picture converted for the encoder (YuvConversion.h)
   bool EncoderOpened = false;
   bool EncoderFlushed = false;
   size_t ForcedKeyFramesIndex = 0;
@@ -179,6 +181,9 @@ struct TOutputFilter {
   std::string Name;
   // A complex graph's output pad until an output stream takes it.
   AVFilterInOut* OutTmp = nullptr;
+  // Set when the sink hands over 32-bit B,G,R pictures that this converts
+  // for the encoder, in place of the scaler.
+  std::unique_ptr<TYuvConversion> Conversion;
   ~TOutputFilter() { AV.avfilter_inout_free(&OutTmp); }
 };
 

@@ -204,6 +204,9 @@ private:
   void Sub2VideoHeartbeat(TInputStream& AIst, int64_t APts);
   // Encoding and writing (EncodeStage.cpp).
   int ReapFilters();
+  // The sink's picture as the encoder takes it: AFrame itself, or its
+  // conversion (YuvConversion.h) in AOst.ConvertedFrame.
+  AVFrame* PictureForEncoder(TOutputStream& AOst, AVFrame* AFrame);
   void DoVideoOut(TOutputStream& AOst, AVFrame* AFrame);
   bool IsForcedKeyFrame(TOutputStream& AOst, int64_t APts);
   void DoAudioOut(TOutputStream& AOst, AVFrame* AFrame);
