@@ -69,9 +69,10 @@ int TScreenSource::Open(const TScreenRequest& ARequest) {
   FFrameBytes = FStride * FHeight;
   FPixelFormat = PixelFormatOf(FLayout);
   FOpaque = FPixelFormat == AV_PIX_FMT_BGR0;
-  // As many frames as the queue may hold, and the one being grabbed.
-  const uint64_t queued = (ARequest.BufferBytes + FFrameBytes - 1) / FFrameBytes;
-  FPool.SetBound(static_cast<int>(std::clamp<uint64_t>(queued + 1, 2, kMaxFrameBuffers)));
+  // As many frames as the queue may hold, the grab under way, and about as
+  // many again for the reader to hold: frames it decodes or converts,
+  // filters that keep a few, a muxer that interleaves copied packets.
+  FPool.SetBound(std::clamp(2 * ARequest.QueuedFrames + 2, 2, kMaxFrameBuffers));
   if (CanComposite()) FRender.Open(FConnection.Get(), FConnection.Root(), FConnection.RootVisual());
 
   // The first buffer is ready before the first frame: the server's first

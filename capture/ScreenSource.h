@@ -20,15 +20,13 @@ struct TScreenRequest {
   int OffsetX = 0, OffsetY = 0;
   int RequestedWidth = 0, RequestedHeight = 0; // 0: the source's size
   bool DrawCursor = false;
-  // What the queued frames may hold together (the drop test's limit): the
-  // frame buffers hold no more than that and one frame besides.
-  uint64_t BufferBytes = 0;
+  // The frames the queue may hold (its drop test's limit).
+  int QueuedFrames = 1;
 };
 
 class TScreenSource {
 public:
-  // Shared-memory segments are few (a few thousand in the whole system), so
-  // small frames do not get one each for all the limit would allow.
+  // Shared-memory segments are few (a few thousand in the whole system).
   static constexpr int kMaxFrameBuffers = 64;
 
   explicit TScreenSource(AVFormatContext* AOwner) : FOwner(AOwner) {}

@@ -191,5 +191,5 @@ void TScreenThread::FinishGrab() {
   packet->size = screen.FrameBytes();
   packet->stream_index = FDevice.VideoStreamIndex;
   packet->pts = FGrabStarted - FDevice.StartTime;
-  FDevice.Queue.Append(std::move(packet));
+  FDevice.Queue.AppendFrame(std::move(packet));
 }
