@@ -62,11 +62,13 @@ int TTranscodeTask::ProcessInput(int AFileIndex) {
   if (ist.Discard) return 0;
   AVStream* st = ist.Stream;
 
+  int64_t takenAt = INT64_MIN;
   if (file.RealTime && packet->pts != AV_NOPTS_VALUE) {
     // The clock maps onto this input's time stamps. What was taken during a
     // pause is dropped; what was taken after it moves back by the pause.
     const int64_t us = AV.av_rescale_q(packet->pts, st->time_base, AVRational{1, AV_TIME_BASE});
     file.ClockOffset = std::min(file.ClockOffset, AV.av_gettime_relative() - us);
+    takenAt = us + file.ClockOffset;
     if (us + file.ClockOffset > FStopAt) return AVERROR_EOF; // taken after the stop
     int64_t cut = 0;
     for (const auto& [from, to] : file.Cuts) {
@@ -164,6 +166,10 @@ int TTranscodeTask::ProcessInput(int AFileIndex) {
         Sub2VideoHeartbeat(other, AV.av_rescale_q(packet->pts, st->time_base, AVRational{1, AV_TIME_BASE}));
     }
 
+  if (takenAt != INT64_MIN && packet->pts != AV_NOPTS_VALUE) {
+    file.LastTakenAt = takenAt;
+    file.LastTakenTs = AV.av_rescale_q(packet->pts, st->time_base, AVRational{1, AV_TIME_BASE});
+  }
   result = OutputPacket(ist, packet.get());
   if (result < 0) {
     const std::string text = ErrorToString(

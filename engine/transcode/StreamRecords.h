@@ -38,6 +38,11 @@ struct TInputFile {
   // Real-time inputs: the smallest (clock - time stamp) seen, microseconds;
   // it maps a span of the clock onto the input's time stamps.
   int64_t ClockOffset = INT64_MAX;
+  // Real-time inputs: the clock time the last packet read was taken at
+  // (how far the loop is behind the input), INT64_MIN until one is read,
+  // and its time stamp once corrected, microseconds.
+  int64_t LastTakenAt = INT64_MIN;
+  int64_t LastTakenTs = 0;
   // Real-time inputs: the spans cut out by pauses, in the input's own time
   // (before TsOffset): packets inside them are dropped.
   std::vector<std::pair<int64_t, int64_t>> Cuts;
@@ -154,6 +159,10 @@ struct TOutputStream {
   // The loop's state of the stream.
   TFramePtr FilteredFrame;
   TFramePtr ConvertedFrame; // the sink's picture converted for the encoder (YuvConversion.h)
+  // The newest picture given to the encoder, or only kept (not written) by
+  // a stop's drain past its time.
+  TFramePtr LastPicture;
+  bool LastPictureWritten = false;
   bool EncoderOpened = false;
   bool EncoderFlushed = false;
   size_t ForcedKeyFramesIndex = 0;
