@@ -3,9 +3,8 @@
 // the scaler's and against the source, the cases that stay with the scaler,
 // and the recorder's own output strings, each container decoded.
 #include "DecodedPictures.h"
-#include "LibAVForTests.h"
 #include "LibAVOwners.h"
-#include "LogCapture.h"
+#include "LoggedTest.h"
 #include "MediaFiles.h"
 #include "MediaProbe.h"
 #include "RecorderStrings.h"
@@ -156,14 +155,8 @@ double LargestDifference(const std::vector<uint8_t>& AOurs, const std::vector<do
   return AOurs.size() == AExpected.size() ? largest : 256;
 }
 
-class YuvConversion : public testing::Test {
+class YuvConversion : public TLoggedTest {
 protected:
-  void SetUp() override { LoadLibAVForTest(); }
-  void TearDown() override {
-    if (HasFailure())
-      for (const std::string& line : Log.Texts())
-        std::printf("log: %s\n", line.c_str());
-  }
   // Converts three frames of APicture through a task into raw yuv420p with
   // AOptions added; answers the pictures written.
   std::vector<TYuvPlanes> Convert(const TPicture& APicture, const std::string& AOptions) {
@@ -183,7 +176,6 @@ protected:
     return pictures;
   }
   TTempFolder Folder;
-  TLogCapture Log{TLogLevel::llVerbose};
 };
 
 TEST_F(YuvConversion, LumaIsTheScalersAndChromaTheAverageOfEach2x2Block) {
