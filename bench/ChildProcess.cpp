@@ -166,3 +166,9 @@ std::string LastLineOf(const std::string& AFileName) {
   }
   return last;
 }
+
+std::filesystem::path NewTemporaryFolder(const std::string& APrefix) {
+  std::string name = (std::filesystem::temp_directory_path() / (APrefix + "-XXXXXX")).string();
+  if (!mkdtemp(name.data())) return {};
+  return name;
+}

@@ -4,6 +4,7 @@
 // standard output read line by line while it runs.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/types.h>
@@ -55,3 +56,6 @@ double ProcessCpuSeconds(pid_t APid);
 std::string SelfPath();
 // The last non-empty line of a text file, for a failed child's message.
 std::string LastLineOf(const std::string& AFileName);
+// A new folder for a bench's files, named APrefix and a unique part, in the
+// system's temporary folder; empty when none can be made.
+std::filesystem::path NewTemporaryFolder(const std::string& APrefix);

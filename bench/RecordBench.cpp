@@ -464,13 +464,11 @@ int RunBench(const std::vector<std::string>& ANames, int ATurns) {
     std::fprintf(stderr, "no such case\n");
     return 2;
   }
-  std::string folderTemplate =
-      (std::filesystem::temp_directory_path() / "vexmora-record-bench-XXXXXX").string();
-  if (!mkdtemp(folderTemplate.data())) {
+  const std::filesystem::path folder = NewTemporaryFolder("vexmora-record-bench");
+  if (folder.empty()) {
     std::fprintf(stderr, "no temporary folder\n");
     return 1;
   }
-  const std::filesystem::path folder = folderTemplate;
   std::printf("the whole screen moving (60 steps a second); %d recordings of %d s each per row, "
               "taking turns\n",
               ATurns, kSeconds);

@@ -12,7 +12,8 @@ struct TWrittenVideo {
   std::string Codec;
   int Width = 0, Height = 0;
   int64_t Frames = 0;
-  int64_t Distinct = 0; // decoded pictures unlike the one before (the first counts)
+  int64_t Distinct =
+      0;              // decoded pictures unlike the one before (WrittenVideo.cpp; the first counts)
   double Seconds = 0; // from the first frame's time stamp to the last one's end
   bool HasAudio = false;
 };
