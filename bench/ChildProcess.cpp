@@ -30,11 +30,23 @@ std::vector<char*> ArgvOf(const std::vector<std::string>& AArgs) {
   return argv;
 }
 
-// Hands every whole line of AReadEnd to AOnLine until the writer closes it.
-void ReadLines(int AReadEnd, pid_t APid, const TLineHandler& AOnLine) {
+// Hands every whole line of AReadEnd to AOnLine until the writer closes it;
+// past ADeadline (if any) the child gets SIGINT, once.
+void ReadLines(int AReadEnd, pid_t APid, const TLineHandler& AOnLine,
+               std::chrono::steady_clock::time_point ADeadline, bool& AInterrupted) {
   std::string pending;
   char buffer[4096];
   for (;;) {
+    if (ADeadline != std::chrono::steady_clock::time_point::max() && !AInterrupted) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          ADeadline - std::chrono::steady_clock::now());
+      pollfd readable{AReadEnd, POLLIN, 0};
+      if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) == 0) {
+        kill(APid, SIGINT);
+        AInterrupted = true;
+        continue;
+      }
+    }
     const ssize_t got = read(AReadEnd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
@@ -50,7 +62,7 @@ void ReadLines(int AReadEnd, pid_t APid, const TLineHandler& AOnLine) {
 } // namespace
 
 TChildResult RunChild(const std::vector<std::string>& AArgs, const std::string& AErrorFile,
-                      const TLineHandler& AOnLine) {
+                      const TLineHandler& AOnLine, double ALimitSeconds) {
   TChildResult result;
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return result;
@@ -72,7 +84,12 @@ TChildResult RunChild(const std::vector<std::string>& AArgs, const std::string& 
     return result;
   }
   result.Started = true;
-  ReadLines(pipeFds[0], pid, AOnLine);
+  const auto deadline =
+      ALimitSeconds > 0
+          ? startedAt + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>(ALimitSeconds))
+          : std::chrono::steady_clock::time_point::max();
+  ReadLines(pipeFds[0], pid, AOnLine, deadline, result.Interrupted);
   close(pipeFds[0]);
   int status = 0;
   rusage usage{};
@@ -148,4 +165,10 @@ std::string LastLineOf(const std::string& AFileName) {
     if (!line.empty()) last = line;
   }
   return last;
+}
+
+std::filesystem::path NewTemporaryFolder(const std::string& APrefix) {
+  std::string name = (std::filesystem::temp_directory_path() / (APrefix + "-XXXXXX")).string();
+  if (!mkdtemp(name.data())) return {};
+  return name;
 }

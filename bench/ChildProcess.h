@@ -4,6 +4,7 @@
 // standard output read line by line while it runs.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/types.h>
@@ -16,6 +17,7 @@ struct TChildResult {
   double WallSeconds = 0;
   double UserSeconds = 0, SystemSeconds = 0;
   long PeakRssKb = 0; // ru_maxrss
+  bool Interrupted = false; // sent SIGINT at its time limit
   double CpuSeconds() const { return UserSeconds + SystemSeconds; }
   bool Ok() const { return Started && ExitCode == 0; }
 };
@@ -25,9 +27,11 @@ struct TChildResult {
 using TLineHandler = std::function<void(pid_t APid, const std::string& ALine)>;
 
 // Runs AArgs (AArgs[0] is looked up in PATH) with its standard error written
-// to AErrorFile (or /dev/null when empty) and waits for it.
+// to AErrorFile (or /dev/null when empty) and waits for it. A child still
+// running after ALimitSeconds (0: no limit) is sent SIGINT, once, and still
+// waited for: programs that end cleanly on it finish their files.
 TChildResult RunChild(const std::vector<std::string>& AArgs, const std::string& AErrorFile,
-                      const TLineHandler& AOnLine = nullptr);
+                      const TLineHandler& AOnLine = nullptr, double ALimitSeconds = 0);
 
 // A child left running until it is stopped (SIGTERM) and reaped by its
 // destructor; for helpers whose cost is not measured.
@@ -52,3 +56,6 @@ double ProcessCpuSeconds(pid_t APid);
 std::string SelfPath();
 // The last non-empty line of a text file, for a failed child's message.
 std::string LastLineOf(const std::string& AFileName);
+// A new folder for a bench's files, named APrefix and a unique part, in the
+// system's temporary folder; empty when none can be made.
+std::filesystem::path NewTemporaryFolder(const std::string& APrefix);

@@ -1,19 +1,27 @@
 // The recording road as users feel it, side by side with the ffmpeg program
 // recording through FFmpeg's own X11 screen device ("x11grab") in the same
-// run: a private 1920x1080 X server whose whole screen moves (a patterned
-// window larger than the screen circles under it, 60 steps a second),
-// recorded for 10 s at 30 and at 60 frames per second into mp4 and mkv with
-// the recorder's output option strings. Ours is this program started again
-// in a child mode that records as the recorder does: the "gdicapture"
-// device opened with the recorder's input option string (whole screen,
-// "Rec" label, cursor, no sound), one encoder task, Stop after 10 s. The
-// peer is ffmpeg with x11grab at the same size and rate, cursor drawn, 10 s
-// of input, and the same output string. The two take turns; each run is a
-// child process of the bench measured by wait4 (CPU seconds, peak resident
-// memory), and the X server's CPU time is read from /proc around each run.
-// Prints frames written (read back), the frames the device lost or dropped,
-// the task's dup and drop counts (ffmpeg's from its -progress output), CPU
-// seconds per recorded second and peak memory, then ours over the peer's.
+// run: a private X server whose whole screen moves (a patterned window
+// larger than the screen circles under it, 60 steps a second), recorded for
+// 10 s with the recorder's output option strings: mp4 and mkv at 30 and 60
+// frames per second and webm at 30 and 60 on a 1920x1080 screen, and mp4 at
+// 30 on a 3840x2160 one. Ours is this program started again in a child mode
+// that records as the recorder does: the "gdicapture" device opened with
+// the recorder's input option string (whole screen, "Rec" label, cursor, no
+// sound), one encoder task, Stop after 10 s. The peer is ffmpeg with x11grab
+// at the same size and rate, cursor drawn, 10 s of input, and the same output
+// string; it encodes what it took before it ends, however long that takes
+// (it is told to stop when it runs 120 s over). The two take turns; each run
+// is a child process of the bench measured by wait4 (CPU seconds, peak
+// resident memory), and the X server's CPU time is read from /proc around
+// each run. Prints frames written and the distinct pictures among them
+// (decoded), the time the file spans, the frames the device lost or
+// dropped, the task's dup and drop counts (ffmpeg's from its -progress
+// output), CPU seconds per second of file and peak memory, then ours over
+// the peer's; then each recording's time line against the time recorded,
+// and how long its end took after the stop.
+//
+// usage: record_bench [--turns N] [CASE...]   (CASE: 30-mp4 30-mkv 60-mp4
+// 60-mkv 30-webm 60-webm 4k30-mp4; all when none is named)
 #include "CaptureDevice.h"
 #include "ChildProcess.h"
 #include "EncoderRun.h"
@@ -27,6 +35,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -43,16 +52,29 @@
 
 namespace {
 
-constexpr int kWidth = 1920, kHeight = 1080, kSeconds = 10, kTurns = 2;
-const int kRates[] = {30, 60};
-const char* const kContainers[] = {"mp4", "mkv"};
+constexpr int kSeconds = 10, kDefaultTurns = 2;
+// How long a peer may run past its recording before it is told to stop.
+constexpr double kPeerOvertime = 120;
+
+struct TCaseSpec {
+  const char* Name;
+  int Width, Height, Rate;
+  const char* Extension;
+  bool Hook; // ours also with a video input hook that draws a line of text
+};
+const TCaseSpec kCases[] = {
+    {"30-mp4", 1920, 1080, 30, "mp4", true},    {"30-mkv", 1920, 1080, 30, "mkv", true},
+    {"60-mp4", 1920, 1080, 60, "mp4", true},    {"60-mkv", 1920, 1080, 60, "mkv", true},
+    {"30-webm", 1920, 1080, 30, "webm", false}, {"60-webm", 1920, 1080, 60, "webm", false},
+    {"4k30-mp4", 3840, 2160, 30, "mp4", false},
+};
 
 // The recorder's input option string for the whole screen with the cursor
 // captured and no sound.
-std::string RecorderInputOptions(int ARate) {
+std::string RecorderInputOptions(int ARate, int AWidth, int AHeight) {
   return FormatText(" -f gdicapture  -capture_offset %d,%d -capture_flags +showframe+client+cursor "
                     " -s %dx%d -r %d ",
-                    0, 0, kWidth, kHeight, ARate);
+                    0, 0, AWidth, AHeight, ARate);
 }
 
 const TRecorderContainer& Container(const char* AExtension) {
@@ -82,10 +104,10 @@ struct TXcbFree {
 // Colour gradients with two kinds of tiles over them: fine XOR texture and
 // rows of short bars like text, so that encoders meet both detail and flat
 // areas.
-void PatternPixel(int AX, int AY, uint8_t* APixel) {
+void PatternPixel(int AX, int AY, int AWidth, int AHeight, uint8_t* APixel) {
   const int tile = (AX / 96 + AY / 64) % 3;
-  uint8_t r = static_cast<uint8_t>(AX * 255 / (kWidth + 2 * kSwing));
-  uint8_t g = static_cast<uint8_t>(AY * 255 / (kHeight + 2 * kSwing));
+  uint8_t r = static_cast<uint8_t>(AX * 255 / (AWidth + 2 * kSwing));
+  uint8_t g = static_cast<uint8_t>(AY * 255 / (AHeight + 2 * kSwing));
   uint8_t b = static_cast<uint8_t>((AX + AY) / 8);
   if (tile == 0) {
     const uint8_t texture = static_cast<uint8_t>((AX ^ AY) * 7);
@@ -119,7 +141,8 @@ int RunAnimator() {
     const int strip = std::min(kStrip, height - top);
     for (int y = 0; y < strip; ++y)
       for (int x = 0; x < width; ++x)
-        PatternPixel(x, top + y, &rows[(static_cast<size_t>(y) * width + x) * 4]);
+        PatternPixel(x, top + y, screen->width_in_pixels, screen->height_in_pixels,
+                     &rows[(static_cast<size_t>(y) * width + x) * 4]);
     xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<uint16_t>(width),
                   static_cast<uint16_t>(strip), 0, static_cast<int16_t>(top), 0, screen->root_depth,
                   static_cast<uint32_t>(width * 4 * strip), rows.data());
@@ -153,10 +176,12 @@ int RunAnimator() {
 
 // ---- Our side, in the child process -----------------------------------------------------------
 
-// argv: --ours RATE FILE OUTPUT-OPTIONS [hook]; with "hook" a video input
-// hook draws a line of text into every frame. Writes one line: the frames the
-// device lost ("We lost %d frames...") and dropped ("... frame dropped!"),
-// the frames it grabbed, and the task's dup and drop counts.
+// argv: --ours RATE WIDTH HEIGHT FILE OUTPUT-OPTIONS [hook]; with "hook" a
+// video input hook draws a line of text into every frame. Writes one line:
+// the frames the device lost ("We lost %d frames...") and dropped ("...
+// frame dropped!"), the frames it grabbed, the task's dup and drop counts,
+// the seconds recorded (from the first grab to the stop) and how long the
+// stop took until the file was complete.
 int RunOursInChild(char** AArgs, bool ATextHook) {
   // The logger folds a line repeated at once into "Last message repeated N
   // times", so the count of a repeat goes to the line before it.
@@ -187,61 +212,69 @@ int RunOursInChild(char** AArgs, bool ATextHook) {
     return 1;
   }
   RegisterGdiCaptureDevice();
-  const int rate = std::atoi(AArgs[1]);
-  if (!run.Add("video=0", RecorderInputOptions(rate), AArgs[2], AArgs[3], ATextHook)) {
+  const int rate = std::atoi(AArgs[1]), width = std::atoi(AArgs[2]), height = std::atoi(AArgs[3]);
+  if (!run.Add("video=0", RecorderInputOptions(rate, width, height), AArgs[4], AArgs[5],
+               ATextHook)) {
     std::fprintf(stderr, "%s\n", run.Error.c_str());
     return 1;
   }
   run.Start();
   run.Serve(std::chrono::seconds(kSeconds));
-  // The device's grab count while it is still open; the input closes with
-  // the task's end.
+  // The device's figures while it is still open; the input closes with the
+  // task's end.
   long long grabbed = 0;
+  int64_t started = 0;
   const TFFmpeg* task = run.Encoder.Task(0);
   if (!task->InputFiles.empty()) {
     const auto* context =
         static_cast<const TGdiCaptureContext*>(task->InputFiles[0]->Context->priv_data);
-    if (context->Device && context->Device->ScreenThread)
+    if (context->Device && context->Device->ScreenThread) {
       grabbed = context->Device->ScreenThread->GrabStats().Count;
+      started = context->Device->StartTime;
+    }
   }
+  const int64_t stopAt = CaptureClock();
   run.Encoder.Stop(true);
-  run.WaitForEnd(std::chrono::seconds(30));
+  run.WaitForEnd(std::chrono::seconds(60));
+  const double stopSeconds = static_cast<double>(CaptureClock() - stopAt) / 1e6;
   if (const std::string failure = run.Failure(); !failure.empty()) {
     std::fprintf(stderr, "%s\n", failure.c_str());
     return 1;
   }
-  std::printf("lost=%lld dropped=%lld grabbed=%lld dup=%lld drop=%lld\n", lost.load(),
-              dropped.load(), grabbed, static_cast<long long>(task->DupFrames),
-              static_cast<long long>(task->DropFrames));
+  std::printf("lost=%lld dropped=%lld grabbed=%lld dup=%lld drop=%lld recorded=%.3f stop=%.3f\n",
+              lost.load(), dropped.load(), grabbed, static_cast<long long>(task->DupFrames),
+              static_cast<long long>(task->DropFrames),
+              started ? static_cast<double>(stopAt - started) / 1e6 : 0.0, stopSeconds);
   return 0;
 }
 
 // ---- The bench --------------------------------------------------------------------------------
 
-// The sums of one program's recordings at one rate into one container.
+// The sums of one program's recordings of one case.
 struct TTotals {
-  int Runs = 0, Failed = 0;
+  int Runs = 0, Failed = 0, Interrupted = 0;
   std::string Error;
-  int64_t Frames = 0, Bytes = 0;
-  double RecordedSeconds = 0; // frames written / rate
+  int64_t Frames = 0, Distinct = 0, Bytes = 0;
+  double FileSeconds = 0;     // the time the files span
+  double RecordedSeconds = 0; // ours: first grab to stop; ffmpeg: its 10 s
+  double StopSeconds = 0;     // ours: Stop to the file's end; ffmpeg: its run past 10 s
   double Cpu = 0, XCpu = 0, Wall = 0;
   long PeakRssKb = 0;
   long long Lost = 0, Dropped = 0, Grabbed = 0, Dup = 0, Drop = 0;
-  double CpuPerSecond() const { return RecordedSeconds > 0 ? Cpu / RecordedSeconds : 0; }
-  double XCpuPerSecond() const { return RecordedSeconds > 0 ? XCpu / RecordedSeconds : 0; }
-  double Megabits() const { return RecordedSeconds > 0 ? Bytes * 8 / RecordedSeconds / 1e6 : 0; }
+  double PerFileSecond(double AValue) const { return FileSeconds > 0 ? AValue / FileSeconds : 0; }
+  double CpuPerSecond() const { return PerFileSecond(Cpu); }
+  double Timeline() const { return RecordedSeconds > 0 ? FileSeconds / RecordedSeconds : 0; }
 };
 
 struct TCase {
-  int Rate;
-  const char* Extension;
+  TCaseSpec Spec;
   TTotals Ours, Peer;
   TTotals OursHook; // ours with a video input hook that draws a line of text
 };
 
 // Reads what a child wrote back and adds the run to ATotals.
 void AddRun(const TChildResult& ARun, double AXCpu, const std::string& AFile,
-            const std::string& AErrorFile, int ARate, TTotals& ATotals) {
+            const std::string& AErrorFile, TTotals& ATotals) {
   std::error_code ignored;
   if (!ARun.Ok()) {
     ++ATotals.Failed;
@@ -258,182 +291,262 @@ void AddRun(const TChildResult& ARun, double AXCpu, const std::string& AFile,
     return;
   }
   ++ATotals.Runs;
+  ATotals.Interrupted += ARun.Interrupted;
   ATotals.Frames += video.Frames;
+  ATotals.Distinct += video.Distinct;
   ATotals.Bytes += bytes == static_cast<uintmax_t>(-1) ? 0 : static_cast<int64_t>(bytes);
-  ATotals.RecordedSeconds += static_cast<double>(video.Frames) / ARate;
+  ATotals.FileSeconds += video.Seconds;
   ATotals.Cpu += ARun.CpuSeconds();
   ATotals.XCpu += AXCpu;
   ATotals.Wall += ARun.WallSeconds;
   ATotals.PeakRssKb = std::max(ATotals.PeakRssKb, ARun.PeakRssKb);
 }
 
-void RecordOurs(int ARate, const TRecorderContainer& AContainer, pid_t AServer,
-                const std::filesystem::path& AFolder, TTotals& ATotals, bool ATextHook = false) {
-  const std::string file = (AFolder / (std::string("ours.") + AContainer.Extension)).string();
+void RecordOurs(const TCaseSpec& ACase, pid_t AServer, const std::filesystem::path& AFolder,
+                TTotals& ATotals, bool ATextHook = false) {
+  const TRecorderContainer& container = Container(ACase.Extension);
+  const std::string file = (AFolder / (std::string("ours.") + ACase.Extension)).string();
   const std::string errors = (AFolder / "ours.log").string();
   long long lost = 0, dropped = 0, grabbed = 0, dup = 0, drop = 0;
+  double recorded = 0, stop = 0;
   const double xBefore = ProcessCpuSeconds(AServer);
-  std::vector<std::string> args = {SelfPath(), "--ours", std::to_string(ARate), file,
-                                   WithSize(AContainer.Options, kWidth, kHeight)};
+  std::vector<std::string> args = {SelfPath(),
+                                   "--ours",
+                                   std::to_string(ACase.Rate),
+                                   std::to_string(ACase.Width),
+                                   std::to_string(ACase.Height),
+                                   file,
+                                   WithSize(container.Options, ACase.Width, ACase.Height)};
   if (ATextHook) args.push_back("hook");
-  const TChildResult run = RunChild(
-      args, errors, [&](pid_t, const std::string& ALine) {
-        std::sscanf(ALine.c_str(), "lost=%lld dropped=%lld grabbed=%lld dup=%lld drop=%lld", &lost,
-                    &dropped, &grabbed, &dup, &drop);
-      });
-  AddRun(run, ProcessCpuSeconds(AServer) - xBefore, file, errors, ARate, ATotals);
+  const TChildResult run = RunChild(args, errors, [&](pid_t, const std::string& ALine) {
+    std::sscanf(ALine.c_str(),
+                "lost=%lld dropped=%lld grabbed=%lld dup=%lld drop=%lld recorded=%lf stop=%lf",
+                &lost, &dropped, &grabbed, &dup, &drop, &recorded, &stop);
+  });
+  const int runs = ATotals.Runs;
+  AddRun(run, ProcessCpuSeconds(AServer) - xBefore, file, errors, ATotals);
+  if (ATotals.Runs == runs) return;
   ATotals.Lost += lost;
   ATotals.Dropped += dropped;
   ATotals.Grabbed += grabbed;
   ATotals.Dup += dup;
   ATotals.Drop += drop;
+  ATotals.RecordedSeconds += recorded;
+  ATotals.StopSeconds += stop;
 }
 
-void RecordPeer(int ARate, const TRecorderContainer& AContainer, const TXvfbServer& AServer,
+void RecordPeer(const TCaseSpec& ACase, const TXvfbServer& AServer,
                 const std::filesystem::path& AFolder, TTotals& ATotals) {
-  const std::string file = (AFolder / (std::string("ffmpeg.") + AContainer.Extension)).string();
+  const TRecorderContainer& container = Container(ACase.Extension);
+  const std::string file = (AFolder / (std::string("ffmpeg.") + ACase.Extension)).string();
   const std::string errors = (AFolder / "ffmpeg.log").string();
   std::vector<std::string> args = {"ffmpeg",       "-nostdin",
                                    "-hide_banner", "-y",
                                    "-progress",    "pipe:1",
                                    "-f",           "x11grab",
-                                   "-framerate",   std::to_string(ARate),
-                                   "-video_size",  FormatText("%dx%d", kWidth, kHeight),
+                                   "-framerate",   std::to_string(ACase.Rate),
+                                   "-video_size",  FormatText("%dx%d", ACase.Width, ACase.Height),
                                    "-draw_mouse",  "1",
                                    "-t",           std::to_string(kSeconds),
                                    "-i",           FormatText(":%d.0+0,0", AServer.Display())};
-  for (std::string& word : SplitBlanks(WithSize(AContainer.Options, kWidth, kHeight)))
+  for (std::string& word : SplitBlanks(WithSize(container.Options, ACase.Width, ACase.Height)))
     args.push_back(std::move(word));
   args.push_back(file);
   long long dup = 0, drop = 0;
   const double xBefore = ProcessCpuSeconds(AServer.Pid());
-  const TChildResult run = RunChild(args, errors, [&](pid_t, const std::string& ALine) {
-    if (ALine.rfind("dup_frames=", 0) == 0) dup = std::atoll(ALine.c_str() + 11);
-    if (ALine.rfind("drop_frames=", 0) == 0) drop = std::atoll(ALine.c_str() + 12);
-  });
-  AddRun(run, ProcessCpuSeconds(AServer.Pid()) - xBefore, file, errors, ARate, ATotals);
+  const TChildResult run = RunChild(
+      args, errors,
+      [&](pid_t, const std::string& ALine) {
+        if (ALine.rfind("dup_frames=", 0) == 0) dup = std::atoll(ALine.c_str() + 11);
+        if (ALine.rfind("drop_frames=", 0) == 0) drop = std::atoll(ALine.c_str() + 12);
+      },
+      kSeconds + kPeerOvertime);
+  const int runs = ATotals.Runs;
+  AddRun(run, ProcessCpuSeconds(AServer.Pid()) - xBefore, file, errors, ATotals);
+  if (ATotals.Runs == runs) return;
   ATotals.Dup += dup;
   ATotals.Drop += drop;
+  ATotals.RecordedSeconds += kSeconds;
+  ATotals.StopSeconds += run.WallSeconds - kSeconds;
+}
+
+std::string CaseLabel(const TCaseSpec& ACase) {
+  return FormatText("%4d %4dp %-4s", ACase.Rate, ACase.Height, ACase.Extension);
 }
 
 void PrintTotals(const char* AProgram, const TCase& ACase, const TTotals& ATotals) {
+  const std::string label = CaseLabel(ACase.Spec);
   if (ATotals.Runs == 0) {
-    std::printf("%4d %-4s %-7s failed: %s\n", ACase.Rate, ACase.Extension, AProgram,
-                ATotals.Error.c_str());
+    std::printf("%s %-7s failed: %s\n", label.c_str(), AProgram, ATotals.Error.c_str());
     return;
   }
   const bool ours = std::strncmp(AProgram, "ours", 4) == 0;
   const std::string device =
       ours ? FormatText("%5lld %5lld %7lld", ATotals.Lost, ATotals.Dropped, ATotals.Grabbed)
            : FormatText("%5s %5s %7s", "-", "-", "-");
-  std::printf("%4d %-4s %-7s %7lld %6.1f %6.1f %s %5lld %5lld %7.2f %7.3f %7.3f %7.0f %6.1f",
-              ACase.Rate, ACase.Extension, AProgram, static_cast<long long>(ATotals.Frames),
-              ATotals.RecordedSeconds, ATotals.Megabits(), device.c_str(), ATotals.Dup,
-              ATotals.Drop, ATotals.Cpu, ATotals.CpuPerSecond(), ATotals.XCpuPerSecond(),
-              static_cast<double>(ATotals.PeakRssKb) / 1024, ATotals.Wall);
+  std::printf("%s %-7s %7lld %7lld %6.1f %6.1f %s %5lld %5lld %7.2f %7.3f %7.3f %7.0f %6.1f",
+              label.c_str(), AProgram, static_cast<long long>(ATotals.Frames),
+              static_cast<long long>(ATotals.Distinct), ATotals.FileSeconds,
+              ATotals.PerFileSecond(static_cast<double>(ATotals.Bytes) * 8 / 1e6), device.c_str(),
+              ATotals.Dup, ATotals.Drop, ATotals.Cpu, ATotals.CpuPerSecond(),
+              ATotals.PerFileSecond(ATotals.XCpu), static_cast<double>(ATotals.PeakRssKb) / 1024,
+              ATotals.Wall);
   if (ATotals.Failed) std::printf("  (%d failed: %s)", ATotals.Failed, ATotals.Error.c_str());
+  if (ATotals.Interrupted) std::printf("  (%d told to stop)", ATotals.Interrupted);
   std::printf("\n");
+}
+
+void PrintTimeline(const char* AProgram, const TCase& ACase, const TTotals& ATotals) {
+  if (ATotals.Runs == 0) return;
+  std::printf("%s %-7s %9.3f %8lld %6lld %7.2f %7.3f\n", CaseLabel(ACase.Spec).c_str(), AProgram,
+              ATotals.Timeline(), static_cast<long long>(ATotals.Distinct), ATotals.Dup,
+              ATotals.StopSeconds / ATotals.Runs, ATotals.CpuPerSecond());
 }
 
 double Ratio(double AOurs, double APeer) {
   return APeer > 0 ? AOurs / APeer : 0;
 }
 
-int RunBench() {
+// Records every case of one screen size, taking turns.
+bool RunScreen(int AWidth, int AHeight, std::vector<TCase*>& ACases, int ATurns,
+               const std::filesystem::path& AFolder) {
   std::string error;
-  if (!LoadLibAVBesideProgram(error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
   TXvfbServer server;
-  if (!server.Start(kWidth, kHeight, 24, error)) {
+  if (!server.Start(AWidth, AHeight, 24, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
+    return false;
   }
   TBackgroundChild animator;
   if (!animator.Start({SelfPath(), "--animate"})) {
     std::fprintf(stderr, "the moving content did not start\n");
-    return 1;
+    return false;
   }
-  std::string folderTemplate =
-      (std::filesystem::temp_directory_path() / "vexmora-record-bench-XXXXXX").string();
-  if (!mkdtemp(folderTemplate.data())) {
-    std::fprintf(stderr, "no temporary folder\n");
-    return 1;
-  }
-  const std::filesystem::path folder = folderTemplate;
   // What the moving content alone costs the X server.
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const double idleBefore = ProcessCpuSeconds(server.Pid());
   std::this_thread::sleep_for(std::chrono::seconds(3));
   const double idleXCpu = (ProcessCpuSeconds(server.Pid()) - idleBefore) / 3;
-
-  std::vector<TCase> cases;
-  for (const int rate : kRates)
-    for (const char* extension : kContainers)
-      cases.push_back({rate, extension, {}, {}, {}});
-  for (int turn = 0; turn < kTurns; ++turn)
-    for (TCase& c : cases) {
-      const TRecorderContainer& container = Container(c.Extension);
+  for (int turn = 0; turn < ATurns; ++turn)
+    for (TCase* c : ACases) {
       // Taking turns at going first, so that none always meets a warmer
       // or a busier machine.
-      for (int k = 0; k < 3; ++k)
-        switch ((turn + k) % 3) {
-        case 0: RecordOurs(c.Rate, container, server.Pid(), folder, c.Ours); break;
-        case 1: RecordPeer(c.Rate, container, server, folder, c.Peer); break;
-        default: RecordOurs(c.Rate, container, server.Pid(), folder, c.OursHook, true);
+      const int programs = c->Spec.Hook ? 3 : 2;
+      for (int k = 0; k < programs; ++k)
+        switch ((turn + k) % programs) {
+        case 0:
+          RecordOurs(c->Spec, server.Pid(), AFolder, c->Ours);
+          break;
+        case 1:
+          RecordPeer(c->Spec, server, AFolder, c->Peer);
+          break;
+        default:
+          RecordOurs(c->Spec, server.Pid(), AFolder, c->OursHook, true);
         }
     }
   animator.Stop();
   server.Stop();
+  std::printf("%dx%d x 24-bit Xvfb: the X server's CPU for the moving content alone: %.3f s/s\n",
+              AWidth, AHeight, idleXCpu);
+  return true;
+}
+
+int RunBench(const std::vector<std::string>& ANames, int ATurns) {
+  std::string error;
+  if (!LoadLibAVBesideProgram(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::vector<TCase> cases;
+  for (const TCaseSpec& spec : kCases)
+    if (ANames.empty() || std::find(ANames.begin(), ANames.end(), spec.Name) != ANames.end())
+      cases.push_back({spec, {}, {}, {}});
+  if (cases.empty()) {
+    std::fprintf(stderr, "no such case\n");
+    return 2;
+  }
+  const std::filesystem::path folder = NewTemporaryFolder("vexmora-record-bench");
+  if (folder.empty()) {
+    std::fprintf(stderr, "no temporary folder\n");
+    return 1;
+  }
+  std::printf("the whole screen moving (60 steps a second); %d recordings of %d s each per row, "
+              "taking turns\n",
+              ATurns, kSeconds);
+  // One X server for each screen size, in the order the cases come.
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const TCaseSpec& first = cases[i].Spec;
+    bool done = false;
+    for (size_t j = 0; j < i; ++j)
+      done |= cases[j].Spec.Width == first.Width && cases[j].Spec.Height == first.Height;
+    if (done) continue;
+    std::vector<TCase*> screen;
+    for (TCase& c : cases)
+      if (c.Spec.Width == first.Width && c.Spec.Height == first.Height) screen.push_back(&c);
+    if (!RunScreen(first.Width, first.Height, screen, ATurns, folder)) return 1;
+  }
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
 
-  std::printf("%dx%d x 24-bit Xvfb with the whole screen moving (%d steps a second); %d "
-              "recordings of %d s each per row, taking turns\n",
-              kWidth, kHeight, kStepsPerSecond, kTurns, kSeconds);
   std::printf("ours: this program in a child mode, \"gdicapture\" opened with the recorder's input "
-              "string\n  \"%s\", Stop after %d s\n",
-              RecorderInputOptions(30).c_str(), kSeconds);
-  std::printf("ffmpeg: -f x11grab -framerate R -video_size %dx%d -draw_mouse 1 -t %d, the same "
-              "output string (nothing adapted: without sound it refuses none of it)\n",
-              kWidth, kHeight, kSeconds);
-  std::printf("the X server's CPU for the moving content alone: %.3f s/s\n\n", idleXCpu);
-  std::printf("%4s %-4s %-7s %7s %6s %6s %5s %5s %7s %5s %5s %7s %7s %7s %7s %6s\n", "fps", "cont",
-              "program", "frames", "rec s", "Mbit/s", "lost", "dropd", "grabbed", "dup", "drop",
-              "CPU s", "CPU s/s", "X s/s", "RSS MB", "wall s");
+              "string\n  \"%s\" (size and rate of the row), Stop after %d s\n",
+              RecorderInputOptions(30, 1920, 1080).c_str(), kSeconds);
+  std::printf("ffmpeg: -f x11grab -framerate R -video_size WxH -draw_mouse 1 -t %d, the same "
+              "output string (nothing adapted: without sound it refuses none of it)\n\n",
+              kSeconds);
+  std::printf("%4s %5s %-4s %-7s %7s %7s %6s %6s %5s %5s %7s %5s %5s %7s %7s %7s %7s %6s\n", "fps",
+              "size", "cont", "program", "frames", "distnct", "file s", "Mbit/s", "lost", "dropd",
+              "grabbed", "dup", "drop", "CPU s", "CPU s/s", "X s/s", "RSS MB", "wall s");
   for (const TCase& c : cases) {
     PrintTotals("ours", c, c.Ours);
-    PrintTotals("ours+hk", c, c.OursHook);
+    if (c.Spec.Hook) PrintTotals("ours+hk", c, c.OursHook);
     PrintTotals("ffmpeg", c, c.Peer);
   }
-  std::printf("\nours over ffmpeg (same run):\n%4s %-4s %14s %12s %9s %9s\n", "fps", "cont",
-              "CPU per rec s", "X CPU per s", "peak RSS", "Mbit/s");
+  std::printf("\nours over ffmpeg (same run):\n%4s %5s %-4s %14s %9s %12s %9s %9s\n", "fps", "size",
+              "cont", "CPU per file s", "distinct", "X CPU per s", "peak RSS", "Mbit/s");
   for (const TCase& c : cases)
-    std::printf("%4d %-4s %14.2f %12.2f %9.2f %9.2f\n", c.Rate, c.Extension,
+    std::printf("%s %14.2f %9.2f %12.2f %9.2f %9.2f\n", CaseLabel(c.Spec).c_str(),
                 Ratio(c.Ours.CpuPerSecond(), c.Peer.CpuPerSecond()),
-                Ratio(c.Ours.XCpuPerSecond(), c.Peer.XCpuPerSecond()),
+                Ratio(static_cast<double>(c.Ours.Distinct), static_cast<double>(c.Peer.Distinct)),
+                Ratio(c.Ours.PerFileSecond(c.Ours.XCpu), c.Peer.PerFileSecond(c.Peer.XCpu)),
                 Ratio(static_cast<double>(c.Ours.PeakRssKb), static_cast<double>(c.Peer.PeakRssKb)),
-                Ratio(c.Ours.Megabits(), c.Peer.Megabits()));
-  std::printf("\nthe video input hook (a line of text drawn into every frame), ours+hk over "
-              "ours:\n%4s %-4s %14s %14s %9s %9s\n",
-              "fps", "cont", "+CPU ms/frame", "CPU per rec s", "+lost", "+dup");
+                Ratio(c.Ours.PerFileSecond(static_cast<double>(c.Ours.Bytes)),
+                      c.Peer.PerFileSecond(static_cast<double>(c.Peer.Bytes))));
+  std::printf("\nthe time line: the file's time over the time recorded, distinct pictures, dups, "
+              "the stop, CPU\n%4s %5s %-4s %-7s %9s %8s %6s %7s %7s\n",
+              "fps", "size", "cont", "program", "file/rec", "distinct", "dup", "stop s", "CPU s/s");
   for (const TCase& c : cases) {
-    const auto perFrame = [](const TTotals& ATotals) {
-      return ATotals.Frames > 0 ? ATotals.Cpu * 1000 / static_cast<double>(ATotals.Frames) : 0;
-    };
-    std::printf("%4d %-4s %14.2f %14.2f %9lld %9lld\n", c.Rate, c.Extension,
-                perFrame(c.OursHook) - perFrame(c.Ours),
-                Ratio(c.OursHook.CpuPerSecond(), c.Ours.CpuPerSecond()),
-                c.OursHook.Lost - c.Ours.Lost, c.OursHook.Dup - c.Ours.Dup);
+    PrintTimeline("ours", c, c.Ours);
+    PrintTimeline("ffmpeg", c, c.Peer);
+  }
+  bool hooks = false;
+  for (const TCase& c : cases)
+    hooks |= c.Spec.Hook;
+  if (hooks) {
+    std::printf("\nthe video input hook (a line of text drawn into every frame), ours+hk over "
+                "ours:\n%4s %5s %-4s %14s %14s %9s %9s\n",
+                "fps", "size", "cont", "+CPU ms/frame", "CPU per file s", "+lost", "+dup");
+    for (const TCase& c : cases) {
+      if (!c.Spec.Hook) continue;
+      const auto perFrame = [](const TTotals& ATotals) {
+        return ATotals.Frames > 0 ? ATotals.Cpu * 1000 / static_cast<double>(ATotals.Frames) : 0;
+      };
+      std::printf("%s %14.2f %14.2f %9lld %9lld\n", CaseLabel(c.Spec).c_str(),
+                  perFrame(c.OursHook) - perFrame(c.Ours),
+                  Ratio(c.OursHook.CpuPerSecond(), c.Ours.CpuPerSecond()),
+                  c.OursHook.Lost - c.Ours.Lost, c.OursHook.Dup - c.Ours.Dup);
+    }
   }
   std::printf(
-      "\nrec s: frames written / rate; Mbit/s: file size per recorded second (the same output\n"
-      "string should give the same); lost, dropd: frames the device reported lost (\"We lost %%d\n"
+      "\nframes: packets written; distinct: decoded pictures unlike the one before; file s: the\n"
+      "time the files span; Mbit/s: file size per second of file (the same output string\n"
+      "should give the same); lost, dropd: frames the device reported lost (\"We lost %%d\n"
       "frames\") and dropped (queue full); grabbed: its grabs until Stop; dup, drop: the task's\n"
-      "(ffmpeg: its -progress counts); CPU: user+sys of the whole process (start-up included);\n"
-      "X s/s: the X server's CPU per recorded second, the moving content's included; RSS: the\n"
-      "peak of one run\n");
+      "(ffmpeg: its -progress counts); CPU: user+sys of the whole process (start-up included),\n"
+      "per second of file; X s/s: the X server's CPU per second of file, the moving content's\n"
+      "included; RSS: the peak of one run; file/rec: the files' time over the time recorded\n"
+      "(ours: first grab to Stop; ffmpeg: its 10 s); stop s: the mean time from the stop to a\n"
+      "complete file (ours: Stop(True) until the task's end; ffmpeg: its run past 10 s, its\n"
+      "start-up included)\n");
   return 0;
 }
 
@@ -441,7 +554,15 @@ int RunBench() {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--animate") == 0) return RunAnimator();
-  if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "--ours") == 0)
-    return RunOursInChild(argv + 1, argc == 6 && std::strcmp(argv[5], "hook") == 0);
-  return RunBench();
+  if ((argc == 7 || argc == 8) && std::strcmp(argv[1], "--ours") == 0)
+    return RunOursInChild(argv + 1, argc == 8 && std::strcmp(argv[7], "hook") == 0);
+  int turns = kDefaultTurns;
+  std::vector<std::string> names;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--turns") == 0 && i + 1 < argc)
+      turns = std::max(1, std::atoi(argv[++i]));
+    else
+      names.emplace_back(argv[i]);
+  }
+  return RunBench(names, turns);
 }

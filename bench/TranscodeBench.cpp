@@ -225,13 +225,11 @@ int RunBench() {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  std::string folderTemplate =
-      (std::filesystem::temp_directory_path() / "vexmora-transcode-bench-XXXXXX").string();
-  if (!mkdtemp(folderTemplate.data())) {
+  const std::filesystem::path folder = NewTemporaryFolder("vexmora-transcode-bench");
+  if (folder.empty()) {
     std::fprintf(stderr, "no temporary folder\n");
     return 1;
   }
-  const std::filesystem::path folder = folderTemplate;
 
   std::printf("peer: %s\n", FirstLineOfFfmpegVersion().c_str());
   std::printf("ours: this program in a child mode (one encoder task, worker thread, the main\n"

@@ -1,5 +1,6 @@
 // What a run wrote, read back through the libraries: the video stream's
-// frames (its packets), its size and codec, and the time they span.
+// frames (its packets), its size and codec, the time they span, and how many
+// of its decoded pictures differ from the picture before them.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,8 @@ struct TWrittenVideo {
   std::string Codec;
   int Width = 0, Height = 0;
   int64_t Frames = 0;
+  int64_t Distinct =
+      0;              // decoded pictures unlike the one before (WrittenVideo.cpp; the first counts)
   double Seconds = 0; // from the first frame's time stamp to the last one's end
   bool HasAudio = false;
 };

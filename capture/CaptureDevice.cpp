@@ -6,6 +6,17 @@
 #include "ScreenThread.h"
 #include "WaveCapture.h"
 
+#include <thread>
+
+namespace {
+// How long after its due time a frame is surely in the queue, microseconds:
+// the grab thread's wake-up and the hand-over of the grab it waited for.
+constexpr int64_t kDeliveryMargin = 500;
+// A reader never sleeps on the clock longer than this: a later frame (a low
+// rate, a stall) is waited for on the packet event.
+constexpr int64_t kLongestQuietSleep = 250000;
+} // namespace
+
 int64_t CaptureClock() {
   return AV.av_gettime_relative();
 }
@@ -47,11 +58,24 @@ int TGdiCaptureDevice::ReadPacket(AVPacket* APacket) {
     if (ScreenThread) ScreenThread->NotifyStarted();
   }
   if (Stopped) return StoppedResult();
+  bool slept = false;
   for (;;) {
     if (Queue.Take(APacket)) return APacket->size;
     if (Owner->flags & AVFMT_FLAG_NONBLOCK) {
       AV.av_log(Owner, AV_LOG_DEBUG, "non-block, need read again\n");
       return AVERROR(EAGAIN);
+    }
+    // First a sleep on the clock until the next frame should be there: the
+    // grab thread then hands it over without waking anyone, which costs
+    // both threads less than a wake-up; only a frame that is late is waited
+    // for on the packet event.
+    if (!slept && ScreenThread) {
+      slept = true;
+      const int64_t due = ScreenThread->NextDelivery() + kDeliveryMargin - CaptureClock();
+      if (due > 0 && due < kLongestQuietSleep) {
+        std::this_thread::sleep_for(std::chrono::microseconds(due));
+        continue;
+      }
     }
     if (!Queue.WaitFor(std::chrono::milliseconds(1000))) {
       AV.av_log(Owner, AV_LOG_DEBUG, "wait timeout, need read again\n");

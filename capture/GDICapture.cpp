@@ -294,7 +294,7 @@ int OpenVideo(AVFormatContext* AContext, const TGdiCaptureContext& AOptions,
   request.Window = AWindow;
   AVRational rate{0, 1};
   if (const int result = ParseVideoOptions(AContext, AOptions, request, rate)) return result;
-  request.BufferBytes = ADevice.Queue.Limit();
+  request.QueuedFrames = TPacketQueue::kFrameLimit;
   ADevice.Screen = std::make_unique<TScreenSource>(AContext);
   if (const int result = ADevice.Screen->Open(request)) return result;
   const TScreenSource& screen = *ADevice.Screen;

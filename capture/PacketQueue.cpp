@@ -22,10 +22,6 @@ uint64_t TPacketQueue::Limit() const {
   return FLimit;
 }
 
-uint64_t TPacketQueue::Fullness() const {
-  return static_cast<uint64_t>(FBufferedBytes) * 100 / FLimit;
-}
-
 void TPacketQueue::LogDrop(uint64_t AFullness) const {
   const int percent = AFullness > INT_MAX ? INT_MAX : static_cast<int>(AFullness);
   AV.av_log(FLogContext, AV_LOG_ERROR, "real-time buffer %d%% full! frame dropped!\n", percent);
@@ -33,7 +29,7 @@ void TPacketQueue::LogDrop(uint64_t AFullness) const {
 
 bool TPacketQueue::ShouldDropFrame() {
   std::lock_guard lock(FLock);
-  const uint64_t fullness = Fullness();
+  const uint64_t fullness = static_cast<uint64_t>(FFrames) * 100 / kFrameLimit;
   ++FDropCounter;
   if (fullness < kDropScores[FDropCounter & 3]) return false;
   LogDrop(fullness);
@@ -42,17 +38,21 @@ bool TPacketQueue::ShouldDropFrame() {
 
 bool TPacketQueue::ShouldDropSound() {
   std::lock_guard lock(FLock);
-  const uint64_t fullness = Fullness();
+  const uint64_t fullness = static_cast<uint64_t>(FSoundBytes) * 100 / FLimit;
   if (fullness < 100) return false;
   LogDrop(fullness);
   return true;
 }
 
-void TPacketQueue::Append(TPacketPtr APacket) {
+void TPacketQueue::Add(TPacketPtr APacket, bool AFrame) {
   {
     std::lock_guard lock(FLock);
     FBufferedBytes += APacket->size;
-    FPackets.push_back(std::move(APacket));
+    if (AFrame)
+      ++FFrames;
+    else
+      FSoundBytes += APacket->size;
+    FPackets.push_back({std::move(APacket), AFrame});
   }
   FPacketEvent.Set();
 }
@@ -62,9 +62,14 @@ bool TPacketQueue::Take(AVPacket* AOut) {
   {
     std::lock_guard lock(FLock);
     if (!FPackets.empty()) {
-      head = std::move(FPackets.front());
-      FPackets.pop_front();
+      TEntry& entry = FPackets.front();
+      head = std::move(entry.Packet);
       FBufferedBytes -= head->size;
+      if (entry.Frame)
+        --FFrames;
+      else
+        FSoundBytes -= head->size;
+      FPackets.pop_front();
     }
     // Under the lock, so that an append cannot slip between the look and the reset.
     FPacketEvent.Reset();
@@ -75,11 +80,12 @@ bool TPacketQueue::Take(AVPacket* AOut) {
 }
 
 void TPacketQueue::Clear() {
-  std::deque<TPacketPtr> packets;
+  std::deque<TEntry> packets; // freed with the lock released
   {
     std::lock_guard lock(FLock);
     packets.swap(FPackets);
-    FBufferedBytes = 0;
+    FBufferedBytes = FSoundBytes = 0;
+    FFrames = 0;
   }
 }
 
@@ -91,4 +97,9 @@ int64_t TPacketQueue::BufferedBytes() const {
 size_t TPacketQueue::Count() const {
   std::lock_guard lock(FLock);
   return FPackets.size();
+}
+
+int TPacketQueue::FrameCount() const {
+  std::lock_guard lock(FLock);
+  return FFrames;
 }

@@ -1,7 +1,8 @@
 // The packet queue that the grab thread and the wave-in reader fill and
-// read_packet empties: one lock over the packets and their byte count, one
+// read_packet empties: one lock over the packets and their counts, one
 // manual-reset event that a producer sets after each append, and the drop
-// rule that bounds the queue while nobody reads it.
+// rules that bound the queue while nobody reads it: video in frames, sound
+// in bytes.
 #pragma once
 
 #include "FutexEvent.h"
@@ -12,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 class TPacketQueue {
 public:
@@ -20,13 +22,21 @@ public:
 
   explicit TPacketQueue(void* ALogContext = nullptr) : FLogContext(ALogContext) {}
 
-  // The queue holds up to ten times the format context's max_picture_buffer.
+  // The video frames the queue holds at most, whatever their size: what a
+  // reader that falls behind for a moment needs. Ten times the default
+  // max_picture_buffer, the byte bound sound keeps, holds less than one
+  // 3840x2160 frame, and a reader further behind must not hold up a stop
+  // for long: frames it cannot take are lost at the source.
+  static constexpr int kFrameLimit = 8;
+
+  // Sound takes up to ten times the format context's max_picture_buffer.
   void SetLimit(unsigned AMaxPictureBuffer);
   uint64_t Limit() const;
 
-  // Appends APacket and sets the packet event. Producers ask their drop
-  // test first, before they fill a packet.
-  void Append(TPacketPtr APacket);
+  // Appends APacket (sound) or AFrame (video) and sets the packet event.
+  // Producers ask their drop test first, before they fill a packet.
+  void Append(TPacketPtr APacket) { Add(std::move(APacket), false); }
+  void AppendFrame(TPacketPtr AFrame) { Add(std::move(AFrame), true); }
   // Moves the oldest packet into AOut; answers whether there was one. Resets
   // the packet event whether or not a packet was taken.
   bool Take(AVPacket* AOut);
@@ -38,23 +48,29 @@ public:
 
   int64_t BufferedBytes() const;
   size_t Count() const;
+  int FrameCount() const;
   // The drop test of a video frame about to be grabbed and queued (takes
   // the lock); a frame it refuses costs no grab.
   bool ShouldDropFrame();
-  // The drop test of a sound buffer: only a full queue refuses it, so that
-  // sound is bounded too while nobody reads.
+  // The drop test of a sound buffer: only a full share of sound refuses
+  // it, so that sound is bounded too while nobody reads.
   bool ShouldDropSound();
   // The message of a dropped frame, AFullness percent full.
   void LogDrop(uint64_t AFullness) const;
 
 private:
-  // Fullness in percent of the limit, with the lock held.
-  uint64_t Fullness() const;
+  struct TEntry {
+    TPacketPtr Packet;
+    bool Frame;
+  };
+  void Add(TPacketPtr APacket, bool AFrame);
 
   void* FLogContext;
-  mutable std::mutex FLock; // FPackets, FBufferedBytes, FDropCounter
-  std::deque<TPacketPtr> FPackets;
-  int64_t FBufferedBytes = 0;
+  mutable std::mutex FLock; // everything below but the event
+  std::deque<TEntry> FPackets;
+  int64_t FBufferedBytes = 0; // of every packet
+  int64_t FSoundBytes = 0;
+  int FFrames = 0;
   uint32_t FDropCounter = 0;
   uint64_t FLimit = kDefaultMaxPictureBuffer * 10;
   TFutexEvent FPacketEvent; // set for every packet: the cheapest event there is

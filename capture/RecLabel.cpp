@@ -5,8 +5,14 @@
 #include "ScreenSource.h"
 #include "WindowGeometry.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <poll.h>
 #include <string_view>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,6 +22,7 @@ std::atomic<bool> LabelColourIndex{true};
 
 constexpr int kFlashTicks = 50;                       // flashes every 50 ticks ...
 constexpr auto kTick = std::chrono::milliseconds(10); // ... of 10 ms
+constexpr auto kFlashInterval = kFlashTicks * kTick;
 
 // The letters on a grid of 2-pixel cells; capitals 7 cells high, small
 // letters 5, on one base line.
@@ -60,16 +67,37 @@ std::vector<xcb_rectangle_t> RecTextShape() {
   return shape;
 }
 
+TFlashThread::TFlashThread(TFrameForm& AForm)
+    : FForm(AForm), FWakeEvent(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+TFlashThread::~TFlashThread() {
+  Terminate();
+  if (FWakeEvent >= 0) close(FWakeEvent);
+}
+
 void TFlashThread::Start() {
   FThread.Start([this] { Execute(); });
 }
 
 void TFlashThread::Terminate() {
   FTerminated.Set();
+  if (FWakeEvent >= 0) {
+    const uint64_t one = 1;
+    while (write(FWakeEvent, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+  }
   FThread.Join();
 }
 
 void TFlashThread::Execute() {
+  // Without the descriptor to wait on, the ticks do both kinds of work.
+  if (FForm.FollowsWindow() || FWakeEvent < 0)
+    FollowWindow();
+  else
+    WatchCover();
+}
+
+void TFlashThread::FollowWindow() {
   int count = 0;
   do {
     if (++count == kFlashTicks) {
@@ -78,6 +106,44 @@ void TFlashThread::Execute() {
     }
     FForm.UpdatePosition();
   } while (!FTerminated.WaitFor(kTick));
+}
+
+void TFlashThread::WatchCover() {
+  using TClock = std::chrono::steady_clock;
+  FForm.WatchVisibility();
+  FForm.Raise();
+  TClock::time_point nextFlash = TClock::now() + kFlashInterval;
+  // A raise waits until a tick after the one before: two labels that
+  // cover each other take turns on top no faster than the ticks did.
+  TClock::time_point lastRaise = TClock::now(), raiseAt = TClock::time_point::max();
+  for (;;) {
+    if (!WaitUntil(std::min(nextFlash, raiseAt))) return;
+    if (FForm.TakeCovered() && raiseAt == TClock::time_point::max())
+      raiseAt = std::max(TClock::now(), lastRaise + kTick);
+    const TClock::time_point now = TClock::now();
+    if (now >= nextFlash) {
+      FForm.Flash(); // raises it too
+      nextFlash += kFlashInterval;
+      if (nextFlash < now) nextFlash = now + kFlashInterval;
+      lastRaise = now;
+      raiseAt = TClock::time_point::max();
+    } else if (now >= raiseAt) {
+      FForm.Raise();
+      lastRaise = now;
+      raiseAt = TClock::time_point::max();
+    }
+  }
+}
+
+bool TFlashThread::WaitUntil(std::chrono::steady_clock::time_point ADeadline) {
+  if (FTerminated.IsSet()) return false;
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(ADeadline - std::chrono::steady_clock::now());
+  // The connection only sends here, so xcb reads its socket only when
+  // TakeCovered asks: whatever came since then shows on the socket.
+  pollfd events[2] = {{FWakeEvent, POLLIN, 0}, {FForm.ConnectionDescriptor(), POLLIN, 0}};
+  poll(events, 2, static_cast<int>(std::clamp<int64_t>(left.count(), 0, 1000)));
+  return !FTerminated.IsSet();
 }
 
 std::unique_ptr<TFrameForm> TFrameForm::Create(TGdiCaptureDevice& ADevice) {
@@ -119,6 +185,22 @@ bool TFrameForm::TargetOrigin(int& AX, int& AY) {
   AX = origin.X + screen.OffsetX() - kBorderWidth;
   AY = origin.Y + screen.OffsetY() - kBorderWidth;
   return true;
+}
+
+bool TFrameForm::FollowsWindow() const {
+  return FDevice.Screen->Window() != 0;
+}
+
+bool TFrameForm::TakeCovered() {
+  bool covered = false;
+  while (xcb_generic_event_t* event = xcb_poll_for_event(FConnection.Get())) {
+    // Errors of the requests sent without waiting are dropped with the rest.
+    if ((event->response_type & 0x7f) == XCB_VISIBILITY_NOTIFY &&
+        reinterpret_cast<xcb_visibility_notify_event_t*>(event)->state != XCB_VISIBILITY_UNOBSCURED)
+      covered = true;
+    std::free(event);
+  }
+  return covered;
 }
 
 void TFrameForm::UpdatePosition() {

@@ -1,7 +1,10 @@
 // The "Rec" label: a window above all others, shaped as the word "Rec", that
 // marks the top-left corner of the captured area. Its flash thread keeps it
 // on top and on the captured window, and once capture has started makes it
-// blink between yellow and blue.
+// blink between yellow and blue. On a captured window it looks for the
+// window's place every 10 ms; on the screen, where it never moves, it is
+// raised when the server says something covers it, and otherwise sleeps
+// from one flash to the next.
 #pragma once
 
 #include "ManualResetEvent.h"
@@ -12,6 +15,7 @@
 #include <xcb/xcb.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -24,15 +28,25 @@ std::vector<xcb_rectangle_t> RecTextShape();
 
 class TFlashThread {
 public:
-  explicit TFlashThread(TFrameForm& AForm) : FForm(AForm) {}
-  ~TFlashThread() { Terminate(); }
+  explicit TFlashThread(TFrameForm& AForm);
+  ~TFlashThread();
+  TFlashThread(const TFlashThread&) = delete;
+  TFlashThread& operator=(const TFlashThread&) = delete;
   void Start();
   void Terminate();
 
 private:
   void Execute();
+  // On a captured window: the place every tick.
+  void FollowWindow();
+  // On the screen: raised when covered, flashed on time.
+  void WatchCover();
+  // Waits until ADeadline, the label's connection has news, or the thread
+  // is asked to end (false).
+  bool WaitUntil(std::chrono::steady_clock::time_point ADeadline);
   TFrameForm& FForm;
   TManualResetEvent FTerminated;
+  int FWakeEvent = -1; // an eventfd, readable once asked to end
   TWorkerThread FThread;
 };
 
@@ -51,8 +65,15 @@ public:
 
   xcb_window_t WindowId() const { return FWindow.Id(); }
   // Called by the flash thread.
+  bool FollowsWindow() const;
   void UpdatePosition();
   void Flash();
+  void Raise() { FWindow.Raise(); }
+  // Makes the server report changes of what shows of the label.
+  void WatchVisibility() { FWindow.WatchVisibility(); }
+  // Takes the events that came; whether one says the label is covered.
+  bool TakeCovered();
+  int ConnectionDescriptor() const { return FConnection.FileDescriptor(); }
 
 private:
   explicit TFrameForm(TGdiCaptureDevice& ADevice) : FDevice(ADevice) {}

@@ -14,6 +14,7 @@ namespace {
 // A band of warm-up: about this many bytes a step, so that one step fits
 // well in the idle time between two frames.
 constexpr int kBandBytes = 1 << 19;
+constexpr int kSteadyBuffers = 2;
 
 // The frame format of an X pixel layout; AV_PIX_FMT_NONE when unsupported.
 AVPixelFormat PixelFormatOf(const TXPixelLayout& ALayout) {
@@ -68,9 +69,10 @@ int TScreenSource::Open(const TScreenRequest& ARequest) {
   FFrameBytes = FStride * FHeight;
   FPixelFormat = PixelFormatOf(FLayout);
   FOpaque = FPixelFormat == AV_PIX_FMT_BGR0;
-  // As many frames as the queue may hold, and the one being grabbed.
-  const uint64_t queued = (ARequest.BufferBytes + FFrameBytes - 1) / FFrameBytes;
-  FPool.SetBound(static_cast<int>(std::clamp<uint64_t>(queued + 1, 2, kMaxFrameBuffers)));
+  // As many frames as the queue may hold, the grab under way, and about as
+  // many again for the reader to hold: frames it decodes or converts,
+  // filters that keep a few, a muxer that interleaves copied packets.
+  FPool.SetBound(std::clamp(2 * ARequest.QueuedFrames + 2, 2, kMaxFrameBuffers));
   if (CanComposite()) FRender.Open(FConnection.Get(), FConnection.Root(), FConnection.RootVisual());
 
   // The first buffer is ready before the first frame: the server's first
@@ -209,7 +211,12 @@ void TScreenSource::EndServerSide(TShmFrameBuffer& ABuffer) {
 }
 
 bool TScreenSource::HasSpareWork() const {
-  return FWarming || (FPool.Counts().Free == 0 && FPool.CanGrow());
+  // A steady recording needs two: one for the grab under way and one for
+  // the frame the reader holds. More are made only when the reader falls
+  // behind.
+  const TShmFramePool::TCounts counts = FPool.Counts();
+  return FWarming || (FPool.CanGrow() &&
+                      (counts.Total < kSteadyBuffers || (counts.Free == 0 && counts.Out >= 2)));
 }
 
 void TScreenSource::PrepareSpare() {
@@ -249,23 +256,46 @@ TShmFrameBuffer* TScreenSource::AcquireBuffer(int64_t ADeadline) {
   return FPool.Add(std::move(buffer));
 }
 
-int TScreenSource::Grab(TShmFrameBuffer& ABuffer, bool AStopped, bool& AGrabbed) {
+TScreenSource::TGrab TScreenSource::StartGrab(TShmFrameBuffer& ABuffer) {
+  TGrab grab;
+  grab.Buffer = &ABuffer;
+  if (FRender.IsOpen())
+    grab.Render =
+        FRender.StartGrab(ABuffer.Target, FRequest.OffsetX, FRequest.OffsetY, FWidth, FHeight);
+  else
+    grab.Image =
+        ABuffer.Image.StartGrab(FDrawable, FRequest.OffsetX, FRequest.OffsetY, FWidth, FHeight);
+  // The cursor as it stands while the server grabs.
+  grab.AsksCursor = FDrawCursor && !FCursorInit;
+  if (grab.AsksCursor) grab.Cursor = StartCursorImage(FConnection.Get());
+  FConnection.Flush();
+  return grab;
+}
+
+int TScreenSource::FinishGrab(TGrab& AGrab, bool AStopped, bool& AGrabbed) {
   AGrabbed = true;
-  uint8_t* frame = ABuffer.Image.Data();
+  TShmFrameBuffer& buffer = *AGrab.Buffer;
+  uint8_t* frame = buffer.Image.Data();
   int error = 0;
   if (FRender.IsOpen()) {
-    error = FRender.Grab(ABuffer.Target, FRequest.OffsetX, FRequest.OffsetY, FWidth, FHeight);
+    error = FRender.FinishGrab(AGrab.Render);
   } else {
-    error = ABuffer.Image.Grab(FDrawable, FRequest.OffsetX, FRequest.OffsetY, FWidth, FHeight);
+    error = buffer.Image.FinishGrab(AGrab.Image);
     if (error == 0 && FOpaque) SetOpaque(frame, static_cast<size_t>(FFrameBytes));
     // X answers BadMatch for a rectangle that is not wholly on the screen
     // and within its window; a window that is dragged over the edge must
     // not end the recording.
-    if (error == XCB_MATCH) error = GrabVisiblePart(frame, ABuffer, AGrabbed);
+    if (error == XCB_MATCH) error = GrabVisiblePart(frame, buffer, AGrabbed);
   }
-  if (error || !AGrabbed) return error;
-  ABuffer.WarmRows = FHeight;
-  if (FDrawCursor) DrawCursor(frame, AStopped);
+  if (error || !AGrabbed) {
+    if (AGrab.AsksCursor) xcb_discard_reply(FConnection.Get(), AGrab.Cursor.sequence);
+    return error;
+  }
+  buffer.WarmRows = FHeight;
+  if (FDrawCursor)
+    DrawCursor(AGrab, frame, AStopped);
+  else if (AGrab.AsksCursor)
+    xcb_discard_reply(FConnection.Get(), AGrab.Cursor.sequence);
   return 0;
 }
 
@@ -356,8 +386,10 @@ int TScreenSource::SourceOrigin(int& AX, int& AY) {
   return error;
 }
 
-void TScreenSource::DrawCursor(uint8_t* AFrame, bool AStopped) {
-  int error = FCursorInit ? FCursorInit : GetCursorImage(FConnection.Get(), FCursor);
+void TScreenSource::DrawCursor(TGrab& AGrab, uint8_t* AFrame, bool AStopped) {
+  // Not asked: XFixes is missing.
+  int error =
+      AGrab.AsksCursor ? FinishCursorImage(FConnection.Get(), AGrab.Cursor, FCursor) : FCursorInit;
   if (error) {
     FDrawCursor = false;
     AV.av_log(FOwner, AV_LOG_ERROR, "Couldn not get cursor info: GetCursorInfo() error %li\n",

@@ -20,15 +20,13 @@ struct TScreenRequest {
   int OffsetX = 0, OffsetY = 0;
   int RequestedWidth = 0, RequestedHeight = 0; // 0: the source's size
   bool DrawCursor = false;
-  // What the queued frames may hold together (the drop test's limit): the
-  // frame buffers hold no more than that and one frame besides.
-  uint64_t BufferBytes = 0;
+  // The frames the queue may hold (its drop test's limit).
+  int QueuedFrames = 1;
 };
 
 class TScreenSource {
 public:
-  // Shared-memory segments are few (a few thousand in the whole system), so
-  // small frames do not get one each for all the limit would allow.
+  // Shared-memory segments are few (a few thousand in the whole system).
   static constexpr int kMaxFrameBuffers = 64;
 
   explicit TScreenSource(AVFormatContext* AOwner) : FOwner(AOwner) {}
@@ -50,22 +48,36 @@ public:
   TShmFrameBuffer* AcquireBuffer(int64_t ADeadline);
   // Ends a wait in AcquireBuffer at once, now and from now on.
   void Interrupt() { FPool.Interrupt(); }
-  // Whether a buffer is being made ready ahead of need: none is free and
-  // the bound allows one more.
+  // Whether a buffer is being made ready ahead of need: the bound allows
+  // one more, and there is only one, or none is free while the reader holds
+  // more than the last frame (it falls behind).
   bool HasSpareWork() const;
   // About how long one step of that work takes, in microseconds.
   int64_t SpareStepTime() const { return std::max(FWarmRowTime * BandRows(), FNewBufferTime); }
   // One step of making the spare buffer ready (a band of its rows written
   // once by the server); when it is ready it joins the free ones.
   void PrepareSpare();
-  // Grabs the rectangle into ABuffer and draws the cursor when asked; 0 or
-  // the X error code. Of a rectangle that no longer lies wholly on the
-  // screen and in its window (moved partly off the screen, shrunk,
-  // unmapped) it grabs what is left, and the rest of the frame is black.
-  // AGrabbed comes back false when there is no frame this time (the window
-  // moved while the grab looked for it). AStopped: the device is closing,
-  // so cursor failures stay quiet.
-  int Grab(TShmFrameBuffer& ABuffer, bool AStopped, bool& AGrabbed);
+  // A grab sent to the server, with the cursor's image asked for in the
+  // same moment when it is drawn in.
+  struct TGrab {
+    TShmFrameBuffer* Buffer = nullptr;
+    xcb_shm_get_image_cookie_t Image{};
+    TRenderGrab::TCookie Render{};
+    bool AsksCursor = false;
+    xcb_xfixes_get_cursor_image_cookie_t Cursor{};
+  };
+  // Sends the grab of the rectangle into ABuffer; it is done once
+  // FinishGrab has waited for it. No other request of this source may come
+  // between the two but the warm-up of spare buffers.
+  TGrab StartGrab(TShmFrameBuffer& ABuffer);
+  // Waits for AGrab and draws the cursor in when asked; 0 or the X error
+  // code. Of a rectangle that no longer lies wholly on the screen and in
+  // its window (moved partly off the screen, shrunk, unmapped) it grabs
+  // what is left, and the rest of the frame is black. AGrabbed comes back
+  // false when there is no frame this time (the window moved while the
+  // grab looked for it). AStopped: the device is closing, so cursor
+  // failures stay quiet.
+  int FinishGrab(TGrab& AGrab, bool AStopped, bool& AGrabbed);
   // ABuffer as the reference-counted buffer of a packet of FrameBytes();
   // null without memory (the buffer is then back in the pool).
   AVBufferRef* HandOut(TShmFrameBuffer* ABuffer) { return FPool.HandOut(ABuffer, FFrameBytes); }
@@ -109,7 +121,7 @@ private:
   // frame in rows of its own width, to where it belongs, and blackens the rest.
   void PlaceVisiblePart(uint8_t* AFrame, const TXRect& AVisible);
   void FillBlack(uint8_t* AFrom, size_t ABytes) const;
-  void DrawCursor(uint8_t* AFrame, bool AStopped);
+  void DrawCursor(TGrab& AGrab, uint8_t* AFrame, bool AStopped);
 
   AVFormatContext* FOwner;
   TScreenRequest FRequest;

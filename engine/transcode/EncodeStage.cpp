@@ -11,10 +11,24 @@
 #include <cerrno>
 #include <libavutil/intreadwrite.h>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
 constexpr AVRational kMicroseconds{1, AV_TIME_BASE};
+// How far behind a real-time input the loop may fall and still encode the
+// copies that fill a gap: more than the device's queue holds at 30 frames a
+// second. Beyond it, copies it has no time for would put it further behind
+// with every one, and the stop that ends the recording would cut off the
+// time they should have filled.
+constexpr int64_t kCopyLag = 250000;
+
+// Whether a gap in the time stamps stays in the file as time: the muxer
+// writes each packet's time (the swf muxer only counts frames).
+bool KeepsGaps(const AVOutputFormat* AFormat) {
+  return !(AFormat->flags & AVFMT_NOTIMESTAMPS) && std::strcmp(AFormat->name, "swf") != 0 &&
+         std::strcmp(AFormat->name, "avm2") != 0;
+}
 const char* const kCheckLog =
     "Please check error log message(reported by FFLogger) to find out more detail information.";
 
@@ -61,7 +75,8 @@ int TTranscodeTask::ReapFilters() {
         break;
       case AVMEDIA_TYPE_VIDEO:
         if (!ost.FrameAspectRatio) enc->sample_aspect_ratio = frame->sample_aspect_ratio;
-        DoVideoOut(ost, frame);
+        DoVideoOut(ost, PictureForEncoder(ost, frame));
+        if (ost.ConvertedFrame) AV.av_frame_unref(ost.ConvertedFrame.get());
         break;
       default:
         FatalError("Never occur");
@@ -73,7 +88,23 @@ int TTranscodeTask::ReapFilters() {
   return 0;
 }
 
+AVFrame* TTranscodeTask::PictureForEncoder(TOutputStream& AOst, AVFrame* AFrame) {
+  TYuvConversion* conversion = AOst.Filter->Conversion.get();
+  if (!conversion) return AFrame;
+  if (!AOst.ConvertedFrame) AOst.ConvertedFrame.reset(AV.av_frame_alloc());
+  const int result = AOst.ConvertedFrame ? conversion->Convert(*AFrame, AOst.ConvertedFrame.get())
+                                         : AVERROR(ENOMEM);
+  if (result < 0) FatalError(ErrorToString("Error converting the picture for the encoder", result));
+  return AOst.ConvertedFrame.get();
+}
+
 void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
+  if (FHoldPictures) {
+    AOst.LastPicture.reset(AV.av_frame_clone(AFrame));
+    if (!AOst.LastPicture) FatalError("Video encoding failed");
+    AOst.LastPictureWritten = false;
+    return;
+  }
   AVCodecContext* enc = AOst.EncoderContext.get();
   const TOutputFile& file = *OutputFiles[static_cast<size_t>(AOst.FileIndex)];
   const TInputStream* ist = GetInputStream(AOst);
@@ -134,8 +165,17 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
   // The hooks draw on a copy of their own: a duplicated frame is drawn once
   // per copy, and the filters' frame stays as it was.
   const bool hooks = HasOutputHooks();
+  const bool keepsGaps = KeepsGaps(file.Context->oformat);
   for (int64_t n = 0; n < frames; ++n) {
-    if (n > 0 && StopRequested()) break;
+    // Copies left out leave their slots empty: the frame itself takes the
+    // last slot of its run, and players hold the picture before it
+    // meanwhile, so the timeline stays whole. Where a gap would be lost, a
+    // stop cuts the run short instead.
+    if (keepsGaps && n < frames - 1 && LeavesCopiesOut(AOst)) {
+      AOst.SyncOpts += frames - 1 - n;
+      n = frames - 1;
+    }
+    if (!keepsGaps && n > 0 && StopRequested()) break;
     AFrame->pts = AOst.SyncOpts;
     if (!CheckRecordingTime(AOst)) return;
     const int64_t hookPts = AV.av_rescale_q(AFrame->pts, enc->time_base, kMicroseconds);
@@ -174,6 +214,46 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
     ++AOst.FrameNumber;
   }
   if (!VStatsFileName.empty() && AOst.LastFrameSize) DoVideoStats(AOst, AOst.LastFrameSize);
+  AOst.LastPicture.reset(AV.av_frame_clone(AFrame));
+  AOst.LastPictureWritten = true;
+}
+
+void TTranscodeTask::EndPicturesAtStop() {
+  for (int i = FirstOst; i <= LastOst; ++i) {
+    TOutputStream& ost = *OutputStreams[static_cast<size_t>(i)];
+    TFramePtr picture = std::move(ost.LastPicture);
+    if (!picture || !ost.EncoderOpened || ost.Finished) continue;
+    if (!ost.LastPictureWritten) DoVideoOut(ost, picture.get()); // copies it again
+    const int64_t stop = StopSlot(ost);
+    if (stop == AV_NOPTS_VALUE || stop - 1 <= ost.SyncOpts - 1 ||
+        !KeepsGaps(OutputFiles[static_cast<size_t>(ost.FileIndex)]->Context->oformat))
+      continue;
+    // The copies between are left out (a stop was asked for): the picture
+    // stands at its slot and at the last one, and players hold it between.
+    picture->pts = stop - 1;
+    DoVideoOut(ost, picture.get());
+  }
+}
+
+int64_t TTranscodeTask::StopSlot(const TOutputStream& AOst) const {
+  if (!AOst.SyncIst || !AOst.EncoderContext || FStopAt == INT64_MAX) return AV_NOPTS_VALUE;
+  const TInputFile& file = *InputFiles[static_cast<size_t>(AOst.SyncIst->FileIndex)];
+  if (!file.RealTime || file.LastTakenAt == INT64_MIN) return AV_NOPTS_VALUE;
+  // The stop as the input would have stamped a packet taken then.
+  const int64_t stop = file.LastTakenTs + (FStopAt - file.LastTakenAt);
+  const AVRational base = AOst.EncoderContext->time_base;
+  return AV.av_rescale_q(stop, kMicroseconds, base) -
+         AV.av_rescale_q(OutputFiles[static_cast<size_t>(AOst.FileIndex)]->StartTime, kMicroseconds,
+                         base);
+}
+
+bool TTranscodeTask::LeavesCopiesOut(const TOutputStream& AOst) const {
+  if (StopRequested()) return true;
+  const TInputStream* source = AOst.SyncIst;
+  if (!source) return false;
+  const TInputFile& file = *InputFiles[static_cast<size_t>(source->FileIndex)];
+  return file.RealTime && file.LastTakenAt != INT64_MIN &&
+         AV.av_gettime_relative() - file.LastTakenAt > kCopyLag;
 }
 
 bool TTranscodeTask::IsForcedKeyFrame(TOutputStream& AOst, int64_t APts) {

@@ -75,39 +75,66 @@ AVPixelFormat ChoosePixelFormat(TTranscodeTask& ATask, const AVCodec* ACodec,
 }
 
 // The pixel formats the sink may offer the encoder; empty for any.
-std::string PixelFormatList(TTranscodeTask& ATask, TOutputStream& AOst, AVFilterGraph* AGraph) {
+std::vector<AVPixelFormat> SinkPixelFormats(TTranscodeTask& ATask, TOutputStream& AOst,
+                                            AVFilterGraph* AGraph) {
   const AVCodecContext* enc = AOst.EncoderContext.get();
   if (!enc) return {};
   if (AOst.KeepPixFmt) {
     AV.avfilter_graph_set_auto_convert(AGraph, AVFILTER_AUTO_CONVERT_NONE);
-    return enc->pix_fmt == AV_PIX_FMT_NONE ? std::string() : AV.av_get_pix_fmt_name(enc->pix_fmt);
+    if (enc->pix_fmt == AV_PIX_FMT_NONE) return {};
+    return {enc->pix_fmt};
   }
   if (enc->pix_fmt != AV_PIX_FMT_NONE)
-    return AV.av_get_pix_fmt_name(ChoosePixelFormat(ATask, AOst.Encoder, enc->pix_fmt));
+    return {ChoosePixelFormat(ATask, AOst.Encoder, enc->pix_fmt)};
   if (!AOst.Encoder || !AOst.Encoder->pix_fmts) return {};
-  std::vector<AVPixelFormat> formats;
   if ((AOst.Encoder->id == AV_CODEC_ID_MJPEG || AOst.Encoder->id == AV_CODEC_ID_LJPEG) &&
       enc->strict_std_compliance <= FF_COMPLIANCE_UNOFFICIAL) {
     if (AOst.Encoder->id == AV_CODEC_ID_MJPEG)
-      formats = {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUV420P,
-                 AV_PIX_FMT_YUV422P};
-    else
-      formats = {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUVJ444P,
-                 AV_PIX_FMT_YUV420P,  AV_PIX_FMT_YUV422P,  AV_PIX_FMT_YUV444P,
-                 AV_PIX_FMT_BGRA};
-  } else {
-    // The MJPEG encoder lists the limited-range formats too, but takes them
-    // only at unofficial strictness: offer its full-range ones.
-    const bool fullRangeOnly = AOst.Encoder->id == AV_CODEC_ID_MJPEG;
-    for (const AVPixelFormat* f = AOst.Encoder->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
-      if (!fullRangeOnly || *f == AV_PIX_FMT_YUVJ420P || *f == AV_PIX_FMT_YUVJ422P ||
-          *f == AV_PIX_FMT_YUVJ444P)
-        formats.push_back(*f);
+      return {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P};
+    return {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_YUV420P,
+            AV_PIX_FMT_YUV422P,  AV_PIX_FMT_YUV444P,  AV_PIX_FMT_BGRA};
   }
+  // The MJPEG encoder lists the limited-range formats too, but takes them
+  // only at unofficial strictness: offer its full-range ones.
+  const bool fullRangeOnly = AOst.Encoder->id == AV_CODEC_ID_MJPEG;
+  std::vector<AVPixelFormat> formats;
+  for (const AVPixelFormat* f = AOst.Encoder->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
+    if (!fullRangeOnly || *f == AV_PIX_FMT_YUVJ420P || *f == AV_PIX_FMT_YUVJ422P ||
+        *f == AV_PIX_FMT_YUVJ444P)
+      formats.push_back(*f);
+  return formats;
+}
+
+std::string PixelFormatText(const std::vector<AVPixelFormat>& AFormats) {
   std::vector<std::string> names;
-  for (AVPixelFormat f : formats)
+  for (AVPixelFormat f : AFormats)
     names.emplace_back(AV.av_get_pix_fmt_name(f));
   return Join(names);
+}
+
+// Whether the sink chain's only work would be the conversion of the one
+// input's pictures to yuv420p at their own size, which TYuvConversion then
+// does instead: a simple graph without filters of its own, the scaler's
+// default flags (anything else asked of it stays its work), no size change,
+// and yuv420p as the format the graph would pick from AFormats for them.
+bool FitsYuvConversion(const TFilterGraph& AGraph, const TOutputStream& AOst,
+                       const std::vector<AVPixelFormat>& AFormats) {
+  if (!AGraph.GraphDesc.empty() || AOst.AvFilter != "null" || AGraph.Inputs.size() != 1 ||
+      AOst.KeepPixFmt || AOst.SwsFlags != SWS_BICUBIC || AFormats.empty())
+    return false;
+  const TInputStream& ist = *AGraph.Inputs[0]->Ist;
+  const auto from = static_cast<AVPixelFormat>(ist.ResamplePixFmt);
+  const AVCodecContext* enc = AOst.EncoderContext.get();
+  if (!TYuvConversion::Converts(from) || (enc->width && enc->width != ist.ResampleWidth) ||
+      (enc->height && enc->height != ist.ResampleHeight))
+    return false;
+  // As the graph negotiates: the best of the list for the source's format.
+  std::vector<AVPixelFormat> list = AFormats;
+  list.push_back(AV_PIX_FMT_NONE);
+  const AVPixFmtDescriptor* desc = AV.av_pix_fmt_desc_get(from);
+  const int hasAlpha = desc && desc->nb_components % 2 == 0;
+  return AV.avcodec_find_best_pix_fmt_of_list(list.data(), from, hasAlpha, nullptr) ==
+         TYuvConversion::kTarget;
 }
 
 // The encoder's sample format when it takes it, else its first one.
@@ -287,18 +314,29 @@ int TTranscodeTask::ConfigureOutputVideoFilter(TFilterGraph& AGraph, TOutputFilt
   AVFilterContext* last = AOut->filter_ctx;
   unsigned pad = static_cast<unsigned>(AOut->pad_idx);
   const AVCodecContext* enc = ost.EncoderContext.get();
-  if (enc && (enc->width || enc->height)) {
+  std::vector<AVPixelFormat> formats = SinkPixelFormats(*this, ost, graph);
+  AFilter.Conversion.reset();
+  if (FitsYuvConversion(AGraph, ost, formats)) {
+    // The sink keeps the source's format, whatever reaches it, and the
+    // scaler has nothing left to do.
+    const auto from = static_cast<AVPixelFormat>(AGraph.Inputs[0]->Ist->ResamplePixFmt);
+    AFilter.Conversion = std::make_unique<TYuvConversion>();
+    formats = {from};
+    FFLogger().LogFmt(this, TLogLevel::llVerbose,
+                      "Output stream #%d:%d takes its %s pictures as yuv420p from libyuv",
+                      fileIndex, streamIndex, AV.av_get_pix_fmt_name(from));
+  } else if (enc && (enc->width || enc->height)) {
     result = InsertFilter(last, pad, graph, "scale",
                           FormatText("scaler for output stream %d:%d", fileIndex, streamIndex),
                           FormatText("%d:%d:flags=0x%X", enc->width, enc->height,
                                      static_cast<unsigned>(ost.SwsFlags)));
     if (result < 0) return result;
   }
-  if (const std::string formats = PixelFormatList(*this, ost, graph); !formats.empty()) {
-    result = InsertFilter(last, pad, graph, "format",
-                          FormatText("pixel format for output stream %d:%d", fileIndex,
-                                     streamIndex),
-                          "pix_fmts=" + formats);
+  if (!formats.empty()) {
+    result =
+        InsertFilter(last, pad, graph, "format",
+                     FormatText("pixel format for output stream %d:%d", fileIndex, streamIndex),
+                     "pix_fmts=" + PixelFormatText(formats));
     if (result < 0) return result;
   }
   return AV.avfilter_link(last, pad, AFilter.Filter, 0);

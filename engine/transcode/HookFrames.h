@@ -1,13 +1,11 @@
-// Writable copies of frames for the hooks, made in buffers that come back to
-// a pool: a picture the decoder or the filters still hold is copied once
-// before anything draws into it, and the copy's memory is reused from frame
-// to frame (a fresh 8 MB buffer would fault in every page of it again each
-// time). One thread uses an instance; the buffers may return from any.
+// Writable copies of frames for the hooks, made in pooled buffers: a
+// picture the decoder or the filters still hold is copied once before
+// anything draws into it, and the copy's memory is reused from frame to
+// frame. One thread uses an instance; the buffers may return from any.
 #pragma once
 
 #include "LibAV.h"
-
-#include <memory>
+#include "PicturePool.h"
 
 class THookFrames {
 public:
@@ -17,9 +15,5 @@ public:
   int MakeWritable(AVFrame* AFrame);
 
 private:
-  struct TPoolFree {
-    void operator()(AVBufferPool* APool) const { AV.av_buffer_pool_uninit(&APool); }
-  };
-  std::unique_ptr<AVBufferPool, TPoolFree> FPool;
-  int FSize = 0;
+  TPicturePool FPictures;
 };

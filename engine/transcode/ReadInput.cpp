@@ -62,9 +62,12 @@ int TTranscodeTask::ProcessInput(int AFileIndex) {
   if (ist.Discard) return 0;
   AVStream* st = ist.Stream;
 
+  int64_t takenAt = INT64_MIN;
   if (file.RealTime && packet->pts != AV_NOPTS_VALUE) {
     // 0: taken during a pause; AVERROR_EOF: taken after the stop.
+    const int64_t us = AV.av_rescale_q(packet->pts, st->time_base, AVRational{1, AV_TIME_BASE});
     if (const int cut = CutRealTimePacket(file, ist, packet.get()); cut <= 0) return cut;
+    takenAt = us + file.ClockOffset;
   }
 
   if (!ist.WrapCorrectionDone && ic->start_time != AV_NOPTS_VALUE && st->pts_wrap_bits < 64) {
@@ -151,6 +154,10 @@ int TTranscodeTask::ProcessInput(int AFileIndex) {
         Sub2VideoHeartbeat(other, AV.av_rescale_q(packet->pts, st->time_base, AVRational{1, AV_TIME_BASE}));
     }
 
+  if (takenAt != INT64_MIN && packet->pts != AV_NOPTS_VALUE) {
+    file.LastTakenAt = takenAt;
+    file.LastTakenTs = AV.av_rescale_q(packet->pts, st->time_base, AVRational{1, AV_TIME_BASE});
+  }
   result = OutputPacket(ist, packet.get());
   if (result < 0) {
     const std::string text = ErrorToString(

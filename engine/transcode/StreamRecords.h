@@ -7,6 +7,7 @@
 #include "FFDictionary.h"
 #include "FramePool.h"
 #include "LibAVOwners.h"
+#include "YuvConversion.h"
 
 #include <cstdio>
 
@@ -45,6 +46,11 @@ struct TInputFile {
   // Real-time inputs: the spans cut out by pauses, on the clock: what was
   // taken inside them is dropped, and what was taken later moves back.
   TClockSpans Cuts;
+  // Real-time inputs: the clock time the last packet read was taken at
+  // (how far the loop is behind the input), INT64_MIN until one is read,
+  // and its time stamp once corrected, microseconds.
+  int64_t LastTakenAt = INT64_MIN;
+  int64_t LastTakenTs = 0;
 };
 
 struct TInputStream {
@@ -160,6 +166,11 @@ struct TOutputStream {
   int64_t LastMuxPts = AV_NOPTS_VALUE;
   // The loop's state of the stream.
   TFramePtr FilteredFrame;
+  TFramePtr ConvertedFrame; // the sink's picture converted for the encoder (YuvConversion.h)
+  // The newest picture given to the encoder, or only kept (not written) by
+  // a stop's drain past its time.
+  TFramePtr LastPicture;
+  bool LastPictureWritten = false;
   bool EncoderOpened = false;
   bool EncoderFlushed = false;
   size_t ForcedKeyFramesIndex = 0;
@@ -187,6 +198,9 @@ struct TOutputFilter {
   std::string Name;
   // A complex graph's output pad until an output stream takes it.
   AVFilterInOut* OutTmp = nullptr;
+  // Set when the sink hands over 32-bit B,G,R pictures that this converts
+  // for the encoder, in place of the scaler.
+  std::unique_ptr<TYuvConversion> Conversion;
   ~TOutputFilter() { AV.avfilter_inout_free(&OutTmp); }
 };
 

@@ -275,7 +275,9 @@ int TTranscodeTask::InitOutputStream(TOutputStream& AOst, std::string& AError) {
                 "specifying a lower framerate, a different muxer or -vsync 2\n");
     enc->width = AV.av_buffersink_get_w(sink);
     enc->height = AV.av_buffersink_get_h(sink);
-    enc->pix_fmt = static_cast<AVPixelFormat>(AV.av_buffersink_get_format(sink));
+    enc->pix_fmt = AOst.Filter->Conversion
+                       ? TYuvConversion::kTarget
+                       : static_cast<AVPixelFormat>(AV.av_buffersink_get_format(sink));
     if (AOst.FrameAspectRatio > 0)
       enc->sample_aspect_ratio = AV.av_d2q(AOst.FrameAspectRatio * enc->height / enc->width, 255);
     else

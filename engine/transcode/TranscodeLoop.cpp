@@ -19,6 +19,11 @@ namespace {
 // How long a stopped device may take to hand over what it took before the
 // stop: a few frame intervals, and far less than anyone waits for a stop.
 constexpr int64_t kStopGrace = 250000; // microseconds
+// How long a stop's drain encodes every picture a device took before the
+// stop. An encoder slower than real time may find a backlog it needs
+// seconds for: past this time only the newest picture is encoded, at its
+// own slot, and the time of those left out stays in the file as a gap.
+constexpr int64_t kDrainBudget = 250000; // microseconds
 
 const char* const kCheckLog =
     "Please check error log message(reported by FFLogger) to find out more detail information.";
@@ -185,9 +190,12 @@ void TTranscodeTask::DrainRealTimeInputs() {
         continue;
       }
       if (result < 0) break; // empty queue, or an error
+      FHoldPictures = AV.av_gettime_relative() - FStopAt > kDrainBudget;
       ReapFilters();
     }
   }
+  FHoldPictures = false;
+  EndPicturesAtStop();
 }
 
 void TTranscodeTask::SetJoinRange() {

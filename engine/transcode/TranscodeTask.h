@@ -218,7 +218,14 @@ private:
   void Sub2VideoHeartbeat(TInputStream& AIst, int64_t APts);
   // Encoding and writing (EncodeStage.cpp).
   int ReapFilters();
+  // The sink's picture as the encoder takes it: AFrame itself, or its
+  // conversion (YuvConversion.h) in AOst.ConvertedFrame.
+  AVFrame* PictureForEncoder(TOutputStream& AOst, AVFrame* AFrame);
   void DoVideoOut(TOutputStream& AOst, AVFrame* AFrame);
+  // Whether the copies of a frame that fill a gap before it are left out
+  // where the muxer keeps the gap as time: a stop was asked for, or the
+  // loop has fallen behind the real-time input that feeds AOst.
+  bool LeavesCopiesOut(const TOutputStream& AOst) const;
   bool IsForcedKeyFrame(TOutputStream& AOst, int64_t APts);
   void DoAudioOut(TOutputStream& AOst, AVFrame* AFrame);
   void DoSubtitleOut(TOutputStream& AOst, TInputStream& AIst, AVSubtitle& ASubtitle);
@@ -235,6 +242,18 @@ private:
   // The clock when a stop was noticed: real-time packets taken later are
   // not recorded.
   int64_t FStopAt = INT64_MAX;
+  // Set while a stop's drain is past its time: DoVideoOut keeps only the
+  // newest picture of each stream, for EndPicturesAtStop.
+  bool FHoldPictures = false;
+  // The end of a stop's drain: each stream's newest picture is written at
+  // its slot, if it was only kept, and where a real-time input feeds the
+  // stream and the muxer keeps gaps, once more at the last slot before the
+  // stop, so that the stream lasts until the stop even when the device
+  // took nothing in its last moments (frames it could not queue).
+  void EndPicturesAtStop();
+  // The slot of the stop in AOst's encoder time base; AV_NOPTS_VALUE when
+  // no real-time input feeds it.
+  int64_t StopSlot(const TOutputStream& AOst) const;
   std::unique_ptr<FILE, int (*)(FILE*)> FVStatsFile{nullptr, &std::fclose};
   std::vector<uint8_t> FSubtitleBuffer;
   THookFrames FOutputHookFrames; // the output hooks' writable copies

@@ -4,7 +4,6 @@
 #include "XConnection.h"
 
 #include <algorithm>
-#include <xcb/xfixes.h>
 
 int InitCursorImages(xcb_connection_t* AConnection) {
   const xcb_query_extension_reply_t* extension =
@@ -20,10 +19,15 @@ int InitCursorImages(xcb_connection_t* AConnection) {
   return 0;
 }
 
-int GetCursorImage(xcb_connection_t* AConnection, TCursorImage& AImage) {
+xcb_xfixes_get_cursor_image_cookie_t StartCursorImage(xcb_connection_t* AConnection) {
+  return xcb_xfixes_get_cursor_image(AConnection);
+}
+
+int FinishCursorImage(xcb_connection_t* AConnection, xcb_xfixes_get_cursor_image_cookie_t ACookie,
+                      TCursorImage& AImage) {
   xcb_generic_error_t* rawError = nullptr;
-  TXPtr<xcb_xfixes_get_cursor_image_reply_t> reply(xcb_xfixes_get_cursor_image_reply(
-      AConnection, xcb_xfixes_get_cursor_image(AConnection), &rawError));
+  TXPtr<xcb_xfixes_get_cursor_image_reply_t> reply(
+      xcb_xfixes_get_cursor_image_reply(AConnection, ACookie, &rawError));
   TXPtr<xcb_generic_error_t> error(rawError);
   if (!reply) return error ? error->error_code : -1;
   AImage.X = reply->x;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <cstdint>
 #include <vector>
@@ -16,8 +17,12 @@ struct TCursorImage {
 // Negotiates XFixes on the connection (needed once before the image is
 // asked for); 0, or -1 when the server lacks XFixes, or the X error code.
 int InitCursorImages(xcb_connection_t* AConnection);
-// The current cursor image; 0 or the X error code.
-int GetCursorImage(xcb_connection_t* AConnection, TCursorImage& AImage);
+// Asks for the current cursor image, so that the question can go out with
+// a grab and the answer be read with its result.
+xcb_xfixes_get_cursor_image_cookie_t StartCursorImage(xcb_connection_t* AConnection);
+// The image asked for; 0 or the X error code.
+int FinishCursorImage(xcb_connection_t* AConnection, xcb_xfixes_get_cursor_image_cookie_t ACookie,
+                      TCursorImage& AImage);
 
 // Blends the cursor over a frame of B,G,R(,X) pixels (ABytesPerPixel 3 or 4)
 // whose top-left pixel stands at (AFrameX, AFrameY) of the screen; the parts

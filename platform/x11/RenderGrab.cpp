@@ -116,11 +116,23 @@ void TRenderGrab::FreeTarget(TRenderTarget& ATarget) {
   ATarget = {};
 }
 
-int TRenderGrab::Grab(const TRenderTarget& ATarget, int AX, int AY, int AWidth, int AHeight) {
-  // Checked: the check waits for the server, so the pixels are there when it returns.
-  return CheckRequest(FConnection,
-                      xcb_render_composite_checked(
-                          FConnection, XCB_RENDER_PICT_OP_SRC, FSource, XCB_NONE, ATarget.Picture,
-                          static_cast<int16_t>(AX), static_cast<int16_t>(AY), 0, 0, 0, 0,
-                          static_cast<uint16_t>(AWidth), static_cast<uint16_t>(AHeight)));
+TRenderGrab::TCookie TRenderGrab::StartGrab(const TRenderTarget& ATarget, int AX, int AY,
+                                            int AWidth, int AHeight) {
+  TCookie cookie;
+  cookie.Composite = xcb_render_composite_checked(
+      FConnection, XCB_RENDER_PICT_OP_SRC, FSource, XCB_NONE, ATarget.Picture,
+      static_cast<int16_t>(AX), static_cast<int16_t>(AY), 0, 0, 0, 0, static_cast<uint16_t>(AWidth),
+      static_cast<uint16_t>(AHeight));
+  // A request with a reply right behind it: once that reply is in, the
+  // composite is done, and checking it needs no round trip of its own then.
+  cookie.Sync = xcb_get_input_focus(FConnection);
+  xcb_flush(FConnection);
+  return cookie;
+}
+
+int TRenderGrab::FinishGrab(TCookie ACookie) {
+  const int error = CheckRequest(FConnection, ACookie.Composite);
+  TXPtr<xcb_get_input_focus_reply_t> sync(
+      xcb_get_input_focus_reply(FConnection, ACookie.Sync, nullptr));
+  return error;
 }

@@ -34,10 +34,18 @@ public:
   // AWidth x 4 bytes; 0 or the X error code.
   int CreateTarget(const TShmImage& AImage, int AWidth, int AHeight, TRenderTarget& ATarget);
   void FreeTarget(TRenderTarget& ATarget);
+  // A grab sent to the server and not waited for yet.
+  struct TCookie {
+    xcb_void_cookie_t Composite{};
+    xcb_get_input_focus_cookie_t Sync{}; // its reply tells the composite is done
+  };
   // Copies the rectangle of the source at (AX, AY) into the target's
-  // top-left corner and waits until the server has done it; 0 or the X
-  // error code. What lies outside the source comes out transparent.
-  int Grab(const TRenderTarget& ATarget, int AX, int AY, int AWidth, int AHeight);
+  // top-left corner. What lies outside the source comes out transparent.
+  // The request goes out at once; the wait for the server comes when the
+  // result is needed.
+  TCookie StartGrab(const TRenderTarget& ATarget, int AX, int AY, int AWidth, int AHeight);
+  // Waits until the server has done the grab; 0 or the X error code.
+  int FinishGrab(TCookie ACookie);
 
 private:
   xcb_connection_t* FConnection = nullptr;

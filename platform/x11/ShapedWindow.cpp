@@ -61,3 +61,9 @@ void TShapedWindow::Raise() {
   xcb_configure_window(FConnection->Get(), FWindow, XCB_CONFIG_WINDOW_STACK_MODE, &value);
   FConnection->Flush();
 }
+
+void TShapedWindow::WatchVisibility() {
+  const uint32_t mask = XCB_EVENT_MASK_VISIBILITY_CHANGE;
+  xcb_change_window_attributes(FConnection->Get(), FWindow, XCB_CW_EVENT_MASK, &mask);
+  FConnection->Flush();
+}

@@ -28,6 +28,9 @@ public:
   void SetColour(uint32_t APixel);
   void MoveAbove(int AX, int AY);
   void Raise();
+  // Asks the server to say when the window's visible part changes
+  // (VisibilityNotify events on the connection).
+  void WatchVisibility();
 
 private:
   TXConnection* FConnection = nullptr;

@@ -49,6 +49,8 @@ public:
   uint32_t PixelOf(uint8_t ARed, uint8_t AGreen, uint8_t ABlue) const;
   // Sends what is buffered.
   void Flush() const;
+  // The connection's socket, readable when the server has sent something.
+  int FileDescriptor() const { return xcb_get_file_descriptor(FConnection.get()); }
   // Drops queued events and the errors of unchecked requests, so that they
   // cannot pile up on a connection that never reads its events.
   void DiscardEvents() const;

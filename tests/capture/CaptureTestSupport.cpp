@@ -156,6 +156,11 @@ int64_t TCaptureInput::QueuedBytes() const {
   return device ? device->Queue.BufferedBytes() : 0;
 }
 
+int TCaptureInput::QueuedFrames() const {
+  const TGdiCaptureDevice* device = Device();
+  return device ? device->Queue.FrameCount() : 0;
+}
+
 TGdiCaptureDevice* TCaptureInput::Device() const {
   return FContext ? static_cast<const TGdiCaptureContext*>(FContext->priv_data)->Device : nullptr;
 }

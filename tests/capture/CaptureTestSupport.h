@@ -75,8 +75,9 @@ public:
   // Drops every packet queued now (non-blocking reads until EAGAIN); answers
   // their bytes.
   int64_t Drain();
-  // The bytes the device's queue holds at this instant.
+  // The bytes and the video frames the device's queue holds at this instant.
   int64_t QueuedBytes() const;
+  int QueuedFrames() const;
   // What read_header opened; null before and after.
   TGdiCaptureDevice* Device() const;
 

@@ -1,5 +1,6 @@
-// The packet queue: its drop rule at the thresholds, its limit whatever the
-// option gives, the bound on sound, and the order and event of its packets.
+// The packet queue: its drop rule at the thresholds, in frames whatever
+// their size, the bound on sound whatever the option gives, and the order and
+// event of its packets.
 #include "PacketQueue.h"
 #include "CaptureTestSupport.h"
 #include "LibAVForTests.h"
@@ -23,12 +24,13 @@ protected:
 };
 
 struct TDropCase {
+  int Frames; // queued, of kFrameLimit (8)
   int Percent;
   // The answers of four tests in a row; their thresholds are 75, 87, 100, 62.
   bool Drops[4];
 };
 void PrintTo(const TDropCase& ACase, std::ostream* AStream) {
-  *AStream << ACase.Percent << "%";
+  *AStream << ACase.Frames << " frames";
 }
 
 class DropRuleTest : public PacketQueueTest, public ::testing::WithParamInterface<TDropCase> {};
@@ -37,10 +39,8 @@ TEST_P(DropRuleTest, DropsAtOrAboveTheTurnsThreshold) {
   const TDropCase& c = GetParam();
   TLogCapture log;
   TPacketQueue queue;
-  queue.SetLimit(1000); // ten times: 10000 bytes
-  if (c.Percent > 0) {
-    queue.Append(PacketOf(c.Percent * 100));
-  }
+  for (int i = 0; i < c.Frames; ++i)
+    queue.AppendFrame(PacketOf(100));
   int drops = 0;
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(queue.ShouldDropFrame(), c.Drops[i]) << "test " << i + 1;
@@ -51,15 +51,37 @@ TEST_P(DropRuleTest, DropsAtOrAboveTheTurnsThreshold) {
   EXPECT_EQ(log.Count(message), drops) << log.Text();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Thresholds, DropRuleTest,
-    ::testing::Values(
-        TDropCase{0, {false, false, false, false}}, TDropCase{61, {false, false, false, false}},
-        TDropCase{62, {false, false, false, true}}, TDropCase{74, {false, false, false, true}},
-        TDropCase{75, {true, false, false, true}}, TDropCase{80, {true, false, false, true}},
-        TDropCase{87, {true, true, false, true}}, TDropCase{99, {true, true, false, true}},
-        TDropCase{100, {true, true, true, true}}, TDropCase{150, {true, true, true, true}}),
-    [](const auto& AInfo) { return "Percent" + std::to_string(AInfo.param.Percent); });
+INSTANTIATE_TEST_SUITE_P(Thresholds, DropRuleTest,
+                         ::testing::Values(TDropCase{0, 0, {false, false, false, false}},
+                                           TDropCase{4, 50, {false, false, false, false}},
+                                           TDropCase{5, 62, {false, false, false, true}},
+                                           TDropCase{6, 75, {true, false, false, true}},
+                                           TDropCase{7, 87, {true, true, false, true}},
+                                           TDropCase{8, 100, {true, true, true, true}},
+                                           TDropCase{9, 112, {true, true, true, true}}),
+                         [](const auto& AInfo) {
+                           return "Frames" + std::to_string(AInfo.param.Frames);
+                         });
+
+// Frames count as frames whatever their size: ten times the default
+// "-rtbufsize" is less than one 3840x2160 frame. Sound has its own bound.
+TEST_F(PacketQueueTest, HoldsFramesOfAnySizeAndSoundBesideThem) {
+  TLogCapture log;
+  TPacketQueue queue;
+  queue.SetLimit(0); // the default: 30412800 bytes of sound
+  constexpr int k4K = 3840 * 2160 * 4;
+  for (int i = 0; i < 4; ++i) {
+    for (int test = 0; test < 4; ++test)
+      EXPECT_FALSE(queue.ShouldDropFrame()) << "frame " << i << ", test " << test;
+    queue.AppendFrame(PacketOf(k4K));
+  }
+  EXPECT_EQ(queue.FrameCount(), 4);
+  EXPECT_FALSE(queue.ShouldDropSound());
+  queue.Append(PacketOf(65536));
+  EXPECT_EQ(queue.FrameCount(), 4);
+  EXPECT_EQ(queue.BufferedBytes(), 4LL * k4K + 65536);
+  EXPECT_FALSE(log.Contains("full!")) << log.Text();
+}
 
 struct TLimitCase {
   const char* Label;
@@ -75,16 +97,15 @@ void PrintTo(const TLimitCase& ACase, std::ostream* AStream) {
 class DropLimitTest : public PacketQueueTest, public ::testing::WithParamInterface<TLimitCase> {};
 
 // Whatever "-rtbufsize" gives: no division by zero, no overflow.
-TEST_P(DropLimitTest, IsTenTimesTheBufferOption) {
+TEST_P(DropLimitTest, SoundTakesTenTimesTheBufferOption) {
   const TLimitCase& c = GetParam();
   TLogCapture log;
   TPacketQueue queue;
   queue.SetLimit(c.MaxPictureBuffer);
   EXPECT_EQ(queue.Limit(), c.Limit);
   queue.Append(PacketOf(c.PacketSize));
-  for (int i = 0; i < 4; ++i)
-    queue.ShouldDropFrame();
-  if (c.Percent < 62) {
+  queue.ShouldDropSound();
+  if (c.Percent < 100) {
     EXPECT_FALSE(log.Contains("full!")) << log.Text();
   } else {
     EXPECT_TRUE(log.Contains("real-time buffer " + std::to_string(c.Percent) + "% full!"))
@@ -95,7 +116,7 @@ TEST_P(DropLimitTest, IsTenTimesTheBufferOption) {
 INSTANTIATE_TEST_SUITE_P(
     Limits, DropLimitTest,
     ::testing::Values(TLimitCase{"ZeroTakesTheDefault", 0, 30412800, 30412800 / 100 * 80, 80},
-                      TLimitCase{"Default", 3041280, 30412800, 1000, 0},
+                      TLimitCase{"Default", 3041280, 30412800, 30412800, 100},
                       TLimitCase{"One", 1, 10, 100000, 1000000},
                       TLimitCase{"LargestDoesNotWrap", UINT_MAX, uint64_t{UINT_MAX} * 10, 1000, 0}),
     [](const auto& AInfo) { return std::string(AInfo.param.Label); });

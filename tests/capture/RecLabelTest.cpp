@@ -1,5 +1,5 @@
 // The "Rec" label: where it stands, its shape, its blinking once capture has
-// started, and following the captured window.
+// started, staying on top, and following the captured window.
 #include "RecLabel.h"
 #include "CaptureTestSupport.h"
 #include "XTestDisplay.h"
@@ -133,6 +133,27 @@ TEST_F(RecLabelTest, ShowsOnlyTheWordAndBlinksOnceStarted) {
   EXPECT_TRUE(WaitForColour(letterX, letterY, kBlue, milliseconds(2000)));
   EXPECT_TRUE(WaitForColour(letterX, letterY, kYellow, milliseconds(2000)));
   EXPECT_TRUE(WaitForColour(letterX, letterY, kBlue, milliseconds(2000)));
+}
+
+// A window mapped over the label, which a busy desktop does all the time,
+// does not hide it for more than a moment, again and again.
+TEST_F(RecLabelTest, ComesBackOnTopOfWhatCoversIt) {
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("video=0", {{"capture_offset", "100,100"},
+                                   {"video_size", "200x100"},
+                                   {"capture_flags", "showframe"}}),
+            0);
+  const xcb_window_t label = Label();
+  const std::vector<xcb_rectangle_t> shape = FDisplay.BoundingShape(label);
+  ASSERT_FALSE(shape.empty());
+  const int letterX = 98 + shape[0].x, letterY = 98 + shape[0].y;
+  ASSERT_EQ(FDisplay.ScreenPixel(letterX, letterY), kYellow);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    TColourWindow cover(FDisplay, 50, 50, 300, 200, {0, 128, 0});
+    EXPECT_TRUE(WaitForColour(letterX, letterY, kYellow, milliseconds(300)));
+    EXPECT_EQ(FDisplay.TopChild(), label);
+  }
 }
 
 TEST_F(RecLabelTest, FollowsTheCapturedWindow) {

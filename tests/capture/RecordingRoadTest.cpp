@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <thread>
 #include <memory>
@@ -49,12 +50,34 @@ struct TWall {
   double Shortest;
 };
 
+// Whether a recording has a picture in every slot of its grid, or may leave
+// slots as time (the loop fell behind the device, and a player holds the
+// picture before the gap).
+enum class TSlots { Every, MayLeaveGaps };
+
+// Pictures on their grid, no two in one slot.
+void ExpectOnTheGrid(const TProbedStream& AVideo) {
+  std::vector<double> times = AVideo.PacketTimes; // in file order: reordered
+  std::sort(times.begin(), times.end());
+  for (size_t i = 0; i < times.size(); ++i) {
+    const double slots = (times[i] - AVideo.FirstPts) / kFrame;
+    EXPECT_NEAR(slots, std::round(slots), 0.05) << "picture " << i << " lies off the grid";
+    if (i > 0)
+      EXPECT_GT(times[i] - times[i - 1], kFrame / 2)
+          << "pictures " << i - 1 << " and " << i << " share a slot";
+  }
+}
+
 // Pictures without holes or extras, as long as the wall time; sound that
 // ends with the pictures, within one of them (and what its encoder pads).
 void ExpectRecordingOf(TWall AWall, const TProbedStream& AVideo, const TProbedStream& AAudio,
-                       int ASampleRate = 44100, int APadding = kEncoderPadding) {
+                       int ASampleRate = 44100, int APadding = kEncoderPadding,
+                       TSlots ASlots = TSlots::Every) {
   const double pictures = AVideo.EndPts - AVideo.FirstPts;
-  EXPECT_NEAR(AVideo.Packets * kFrame, pictures, kFrame + 1e-3) << "a frame for every slot";
+  if (ASlots == TSlots::Every)
+    EXPECT_NEAR(AVideo.Packets * kFrame, pictures, kFrame + 1e-3) << "a frame for every slot";
+  else
+    ExpectOnTheGrid(AVideo);
   EXPECT_LE(pictures, AWall.Longest + 2 * kFrame);
   EXPECT_GE(pictures, AWall.Shortest - kStarvedEnd);
   const double sound = AAudio.Samples / static_cast<double>(ASampleRate);
@@ -352,7 +375,9 @@ TEST_F(RecordingRoad, AStopThatTheLoopNoticesLateKeepsAllTakenBeforeItAndNothing
   const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
   const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
   ASSERT_TRUE(video && audio);
-  ExpectRecordingOf(wall, *video, *audio, 44100, 0);
+  // The held loop ends up behind the device: it leaves the copies that
+  // would fill the slots the device could not queue as time.
+  ExpectRecordingOf(wall, *video, *audio, 44100, 0, TSlots::MayLeaveGaps);
   // The last picture taken before the stop is there, and none after it; the
   // sound ends at the stop. The engine places the device's time on its
   // clock by the packet it read soonest after it was taken, a few

@@ -297,6 +297,12 @@ void TGraphDriver::Pull() {
       for (;;) {
         TFramePtr frame(AV.av_frame_alloc());
         if (AV.av_buffersink_get_frame(output->Filter, frame.get()) < 0) break;
+        // As the loop hands the sink's pictures to the encoder.
+        if (output->Conversion) {
+          TFramePtr converted(AV.av_frame_alloc());
+          Check(output->Conversion->Convert(*frame, converted.get()), "convert");
+          frame = std::move(converted);
+        }
         Frames(*output->Ost).push_back(std::move(frame));
       }
     }

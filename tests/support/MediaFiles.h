@@ -66,7 +66,8 @@ void WritePng(const std::string& AFileName, int ASize, uint8_t ARed, uint8_t AGr
               uint8_t AAlpha = 255);
 
 // Decodes the input streams of a task that feed its filter graphs, pushes
-// their frames in, and collects what comes out of each sink.
+// their frames in, and collects what comes out of each sink as the encoder
+// would take it (after the sink's own conversion, when it has one).
 class TGraphDriver {
 public:
   explicit TGraphDriver(TTranscodeTask& ATask);

@@ -103,6 +103,7 @@ void ForEachVideoPicture(const std::string& AFileName,
   TFramePtr frame(AV.av_frame_alloc());
   auto receive = [&] {
     while (AV.avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+      frame->time_base = raw->streams[index]->time_base; // decoders leave it unset
       AOnPicture(*frame);
       AV.av_frame_unref(frame.get());
     }

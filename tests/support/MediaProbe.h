@@ -38,7 +38,8 @@ struct TProbedFile {
 TProbedFile ProbeFile(const std::string& AFileName);
 
 // Decodes the first video stream of AFileName and hands each picture to
-// AOnPicture in order, the decoder's last ones included. Raises
+// AOnPicture in order, the decoder's last ones included, with the stream's
+// time base as its own. Raises
 // std::runtime_error when the file or its video cannot be read.
 void ForEachVideoPicture(const std::string& AFileName,
                          const std::function<void(const AVFrame&)>& AOnPicture);
