@@ -5,6 +5,7 @@
 #include "DecodedPictures.h"
 #include "LibAVForTests.h"
 #include "LogCapture.h"
+#include "LoggedTest.h"
 #include "MediaFiles.h"
 #include "RecorderStrings.h"
 #include "TaskRun.h"
@@ -59,14 +60,8 @@ bool IsRed(const TDecodedPicture& APicture) {
   return APicture.Near(kProbe, kProbe, 255, 0, 0);
 }
 
-class FrameHooks : public testing::Test {
+class FrameHooks : public TLoggedTest {
 protected:
-  void SetUp() override { LoadLibAVForTest(); }
-  void TearDown() override {
-    if (HasFailure())
-      for (const std::string& line : Log.Texts())
-        std::printf("log: %s\n", line.c_str());
-  }
   // One run of a capture-shaped source into AExtension with the recorder's
   // string; the pictures of the file.
   std::vector<TDecodedPicture> Record(TTaskRun& ARun, const TOutputOptions& ARecord,
@@ -92,7 +87,6 @@ protected:
     return record;
   }
   TTempFolder Folder;
-  TLogCapture Log{TLogLevel::llVerbose};
 };
 
 TEST_F(FrameHooks, AnInputHookDrawingReachesMp4AndMkv) {

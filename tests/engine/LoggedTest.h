@@ -10,13 +10,18 @@
 #include <cstdio>
 #include <string>
 
-class TLoggedTest : public testing::Test {
+// TBase: the test's gtest base (a parameterised test's too); ALevel: from
+// which level the log is collected.
+template <class TBase = testing::Test, TLogLevel ALevel = TLogLevel::llVerbose>
+class TLoggedTestOf : public TBase {
 protected:
   void SetUp() override { LoadLibAVForTest(); }
   void TearDown() override {
-    if (HasFailure())
+    if (this->HasFailure())
       for (const std::string& line : Log.Texts())
         std::printf("log: %s\n", line.c_str());
   }
-  TLogCapture Log{TLogLevel::llVerbose};
+  TLogCapture Log{ALevel};
 };
+
+using TLoggedTest = TLoggedTestOf<>;

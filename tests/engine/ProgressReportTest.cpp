@@ -4,6 +4,7 @@
 // handler that must not hold up the loop.
 #include "LibAVForTests.h"
 #include "LogCapture.h"
+#include "LoggedTest.h"
 #include "MediaFiles.h"
 #include "RecorderStrings.h"
 #include "SanitizedBuild.h"
@@ -29,14 +30,8 @@ struct TEvent {
   std::chrono::steady_clock::duration At; // since the start
 };
 
-class ProgressReport : public testing::Test {
+class ProgressReport : public TLoggedTestOf<testing::Test, TLogLevel::llInfo> {
 protected:
-  void SetUp() override { LoadLibAVForTest(); }
-  void TearDown() override {
-    if (HasFailure())
-      for (const std::string& line : Log.Texts())
-        std::printf("log: %s\n", line.c_str());
-  }
   // A real-time run (-re) of the capture-shaped source into mkv.
   void Run(TTaskRun& ARun, const std::string& AFile, const std::string& AExtraOptions = "",
            const TOutputOptions* ARecord = nullptr) {
@@ -66,7 +61,6 @@ protected:
     return count;
   }
   TTempFolder Folder;
-  TLogCapture Log{TLogLevel::llInfo};
   std::chrono::steady_clock::time_point Started;
   std::vector<TEvent> Events;
 };

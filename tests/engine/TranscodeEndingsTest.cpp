@@ -3,6 +3,7 @@
 // inputs, and a write error under a file-size limit.
 #include "LibAVForTests.h"
 #include "LogCapture.h"
+#include "LoggedTest.h"
 #include "MediaFiles.h"
 #include "MediaProbe.h"
 #include "RecorderStrings.h"
@@ -26,16 +27,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class RunEndings : public testing::Test {
+class RunEndings : public TLoggedTest {
 protected:
-  void SetUp() override { LoadLibAVForTest(); }
-  void TearDown() override {
-    if (HasFailure())
-      for (const std::string& line : Log.Texts())
-        std::printf("log: %s\n", line.c_str());
-  }
   TTempFolder Folder;
-  TLogCapture Log{TLogLevel::llVerbose};
 };
 
 TEST_F(RunEndings, AnOutputsLimitsEndItsStreams) {
@@ -65,9 +59,8 @@ TEST_F(RunEndings, AnOutputsLimitsEndItsStreams) {
     TCustomFFmpegOpt task;
     for (const std::string& input : c.Inputs)
       ASSERT_GE(task.AddInput("-f lavfi", input, ""), 0) << task.LastErrMsg;
-    ASSERT_GE(task.AddOutput(std::string(" -c:v mpeg4 -c:a pcm_s16le ") + c.Options, false, file,
-                             ""),
-              0)
+    ASSERT_GE(
+        task.AddOutput(std::string(" -c:v mpeg4 -c:a pcm_s16le ") + c.Options, false, file, ""), 0)
         << task.LastErrMsg;
     EXPECT_TRUE(task.RunTranscode());
     task.FreeTranscodeState();
@@ -337,7 +330,8 @@ TEST(WriteFailureChild, DISABLED_RecordUnderTheLimit) {
   run.Start();
   ASSERT_TRUE(run.WaitForEnd());
   std::ofstream notice(std::string(output) + ".notice");
-  notice << run.Notices[0].Finished << "\n" << run.Notices[0].Exception << "\n"
+  notice << run.Notices[0].Finished << "\n"
+         << run.Notices[0].Exception << "\n"
          << run.Notices[0].ExceptionMsg << "\n";
 }
 

@@ -3,6 +3,7 @@
 // through the libraries.
 #include "LibAVForTests.h"
 #include "LogCapture.h"
+#include "LoggedTest.h"
 #include "MediaFiles.h"
 #include "MediaProbe.h"
 #include "RecorderStrings.h"
@@ -24,16 +25,9 @@ struct TRoadCase {
   bool Sound;
 };
 
-class RecorderRoad : public testing::TestWithParam<TRoadCase> {
+class RecorderRoad : public TLoggedTestOf<testing::TestWithParam<TRoadCase>> {
 protected:
-  void SetUp() override { LoadLibAVForTest(); }
-  void TearDown() override {
-    if (HasFailure())
-      for (const std::string& line : Log.Texts())
-        std::printf("log: %s\n", line.c_str());
-  }
   TTempFolder Folder;
-  TLogCapture Log{TLogLevel::llVerbose};
 };
 
 TEST_P(RecorderRoad, EndsAsAFinishedFileWithEveryFrameAndSample) {
@@ -92,7 +86,8 @@ std::vector<TRoadCase> RoadCases() {
 
 INSTANTIATE_TEST_SUITE_P(Containers, RecorderRoad, testing::ValuesIn(RoadCases()),
                          [](const testing::TestParamInfo<TRoadCase>& AInfo) {
-                           return std::string(RecorderContainers()[AInfo.param.Container].Extension) +
+                           return std::string(
+                                      RecorderContainers()[AInfo.param.Container].Extension) +
                                   (AInfo.param.Sound ? "WithSound" : "Silent");
                          });
 

@@ -4,6 +4,7 @@
 #include "FFmpegException.h"
 #include "LibAVForTests.h"
 #include "LogCapture.h"
+#include "LoggedTest.h"
 #include "MediaFiles.h"
 #include "MediaProbe.h"
 
@@ -15,14 +16,8 @@
 
 namespace {
 
-class RunStart : public testing::Test {
+class RunStart : public TLoggedTestOf<testing::Test, TLogLevel::llDebug> {
 protected:
-  void SetUp() override { LoadLibAVForTest(); }
-  void TearDown() override {
-    if (HasFailure())
-      for (const std::string& line : Log.Texts())
-        std::printf("log: %s\n", line.c_str());
-  }
   // The times (seconds) of AFile's video key frames.
   static std::vector<double> KeyFrameTimes(const std::string& AFile) {
     AVFormatContext* raw = nullptr;
@@ -38,7 +33,6 @@ protected:
     return times;
   }
   TTempFolder Folder;
-  TLogCapture Log{TLogLevel::llDebug};
 };
 
 TEST_F(RunStart, ForcedKeyFramesComeAtTheirTimesInAnyOrder) {

@@ -4,6 +4,7 @@
 #include "LibAVForTests.h"
 #include "LibAVOwners.h"
 #include "LogCapture.h"
+#include "LoggedTest.h"
 #include "MediaFiles.h"
 #include "MediaProbe.h"
 #include "TaskRun.h"
@@ -12,14 +13,8 @@
 
 namespace {
 
-class VideoSync : public testing::Test {
+class VideoSync : public TLoggedTest {
 protected:
-  void SetUp() override { LoadLibAVForTest(); }
-  void TearDown() override {
-    if (HasFailure())
-      for (const std::string& line : Log.Texts())
-        std::printf("log: %s\n", line.c_str());
-  }
   // Runs AInput (a lavfi graph, or a file when AInputOptions is empty) into
   // AOutput and answers the video frames written.
   int64_t Run(const std::string& AInput, const std::string& AInputOptions,
@@ -35,7 +30,6 @@ protected:
     return video ? video->Packets : -1;
   }
   TTempFolder Folder;
-  TLogCapture Log{TLogLevel::llVerbose};
 };
 
 TEST_F(VideoSync, AHoleOfFiveFramesIsFilledOnlyAtAConstantRate) {
