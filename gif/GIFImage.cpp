@@ -85,20 +85,6 @@ void ReplaceFile(const std::string& AFileName, const std::vector<uint8_t>& AByte
   }
 }
 
-std::vector<uint32_t> PaletteQuads(const TPalette& APalette) {
-  std::vector<uint32_t> quads;
-  for (size_t i = 0; i < APalette.size() && i < 256; ++i)
-    quads.push_back(PaletteEntryToRGBQuad(APalette[i]));
-  return quads;
-}
-
-TPalette QuadsPalette(const std::vector<uint32_t>& AQuads) {
-  TPalette palette;
-  for (uint32_t quad : AQuads)
-    palette.push_back(RGBQuadToPaletteEntry(quad));
-  return palette;
-}
-
 // Sets a flag for the lifetime of the guard.
 class TFlagGuard {
 public:

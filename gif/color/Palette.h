@@ -2,6 +2,7 @@
 // made them, and the conversion to and from a bitmap's colour table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -26,4 +27,19 @@ inline uint32_t PaletteEntryToRGBQuad(const TPaletteEntry& AEntry) {
 inline TPaletteEntry RGBQuadToPaletteEntry(uint32_t AQuad, uint8_t AFlags = 0) {
   return {static_cast<uint8_t>(AQuad >> 16), static_cast<uint8_t>(AQuad >> 8),
           static_cast<uint8_t>(AQuad), AFlags};
+}
+
+// A palette as a bitmap's colour table (at most 256 entries) and back.
+inline std::vector<uint32_t> PaletteQuads(const TPalette& APalette) {
+  std::vector<uint32_t> quads;
+  for (std::size_t i = 0; i < APalette.size() && i < 256; ++i)
+    quads.push_back(PaletteEntryToRGBQuad(APalette[i]));
+  return quads;
+}
+
+inline TPalette QuadsPalette(const std::vector<uint32_t>& AQuads) {
+  TPalette palette;
+  for (uint32_t quad : AQuads)
+    palette.push_back(RGBQuadToPaletteEntry(quad));
+  return palette;
 }

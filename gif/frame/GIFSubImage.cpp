@@ -15,20 +15,6 @@
 
 namespace {
 
-std::vector<uint32_t> PaletteQuads(const TPalette& APalette) {
-  std::vector<uint32_t> quads;
-  for (size_t i = 0; i < APalette.size() && i < 256; ++i)
-    quads.push_back(PaletteEntryToRGBQuad(APalette[i]));
-  return quads;
-}
-
-TPalette QuadsPalette(const std::vector<uint32_t>& AQuads) {
-  TPalette palette;
-  for (uint32_t quad : AQuads)
-    palette.push_back(RGBQuadToPaletteEntry(quad));
-  return palette;
-}
-
 bool SameColors(const TPalette& A, const std::vector<uint32_t>& AQuads) {
   if (A.size() != AQuads.size()) return false;
   for (size_t i = 0; i < A.size(); ++i)
