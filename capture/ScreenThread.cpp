@@ -102,6 +102,11 @@ void TScreenThread::Execute() {
                   static_cast<int>(lost > INT32_MAX ? INT32_MAX : lost));
     }
     const int64_t round = CaptureClock();
+    // The reader sleeps on the clock until the next delivery: it must see
+    // that time before the frame finished now reaches it, or it waits for
+    // the next frame on the queue's event, and each frame costs both
+    // threads a wake-up.
+    if (FSchedule.IsStarted() && FPipelined) FNextDelivery = FSchedule.Due();
     FinishGrab();
     GrabFrame();
     // A grab waited for at the next due time reaches the queue then, else
