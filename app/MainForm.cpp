@@ -311,6 +311,9 @@ void TfrmMain::FitSize() {
                                                 : frame->minimumSize().height();
   const QSize size(width, std::max(FArrowDown ? 122 : 390, needed));
   if (minimumSize() != size || maximumSize() != size) setFixedSize(size);
+  // The activation above did what the requests it posted ask for: left in
+  // the queue they would call this again, and again, for ever.
+  QCoreApplication::removePostedEvents(kivForm1, QEvent::LayoutRequest);
 }
 
 void TfrmMain::btnOpenClick() {

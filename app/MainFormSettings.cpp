@@ -156,7 +156,8 @@ bool TfrmMain::eventFilter(QObject* AObject, QEvent* AEvent) {
         this, [this] { FitSize(); }, Qt::QueuedConnection);
     return false;
   }
-  if (AEvent->type() == QEvent::KeyPress) {
+  // The frame sees the keys its children leave; only the number edits filter them.
+  if (AEvent->type() == QEvent::KeyPress && AObject != static_cast<QObject*>(kivForm1)) {
     const auto* key = static_cast<QKeyEvent*>(AEvent);
     // Only a key that types a character other than a digit is swallowed:
     // the editing, moving and selecting keys type none (Delete and

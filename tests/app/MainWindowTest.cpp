@@ -20,10 +20,13 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+#include <QEventLoop>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <xcb/xcb.h>
 
@@ -292,6 +295,23 @@ TEST_F(MainWindow, NumberEditsSwallowOnlyCharactersThatAreNoDigits) {
   window->edtDelay->setText("0");
   EXPECT_EQ(window->edtDelay->text(), "");
   EXPECT_EQ(Ini.ReadInteger("settings", "delay", 0), 8920) << "0 is never stored";
+  Close(window);
+}
+
+TEST_F(MainWindow, AnIdleWindowLeavesTheProcessorAlone) {
+  auto window = Open();
+  Serve(500ms);
+  // Its own event loop, so that nothing but the window's own work runs.
+  const auto cpu = [] {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec + now.tv_nsec / 1e9;
+  };
+  const double before = cpu();
+  QEventLoop loop;
+  QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+  loop.exec();
+  EXPECT_LT(cpu() - before, 0.25) << "CPU seconds in one idle second";
   Close(window);
 }
 
