@@ -8,6 +8,7 @@
 #include "FFLog.h"
 #include "FFText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <libavutil/intreadwrite.h>
 #include <cmath>
@@ -240,7 +241,11 @@ int64_t TTranscodeTask::StopSlot(const TOutputStream& AOst) const {
   const TInputFile& file = *InputFiles[static_cast<size_t>(AOst.SyncIst->FileIndex)];
   if (!file.RealTime || file.LastTakenAt == INT64_MIN) return AV_NOPTS_VALUE;
   // The stop as the input would have stamped a packet taken then.
-  const int64_t stop = file.LastTakenTs + (FStopAt - file.LastTakenAt);
+  int64_t stop = file.LastTakenTs + (FStopAt - file.LastTakenAt);
+  // A pause between the last packet and the stop (a stop while paused) is
+  // no time of the file.
+  for (const auto& [from, to] : file.Cuts)
+    stop -= std::max<int64_t>(0, std::min(to, FStopAt) - std::max(from, file.LastTakenAt));
   const AVRational base = AOst.EncoderContext->time_base;
   return AV.av_rescale_q(stop, kMicroseconds, base) -
          AV.av_rescale_q(OutputFiles[static_cast<size_t>(AOst.FileIndex)]->StartTime, kMicroseconds,

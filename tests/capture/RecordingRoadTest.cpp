@@ -237,6 +237,32 @@ TEST_F(RecordingRoad, APauseIsCutOutOfPictureAndSoundAlike) {
   }
 }
 
+// The window offers Stop while paused: the file ends where the pause began,
+// its picture and sound alike, without the paused time held at its end.
+TEST_F(RecordingRoad, AStopWhilePausedEndsTheFileWhereThePauseBegan) {
+  for (const char* extension : {"mp4", "mkv"}) {
+    SCOPED_TRACE(extension);
+    const std::string file = Folder.File(std::string("stopped-paused.") + extension);
+    TTaskRun run;
+    const auto opening = TClock::now();
+    ASSERT_TRUE(run.Add("video=0:audio=-1", kInput, file, Container(extension).Options))
+        << run.Error;
+    const auto opened = StartRecording(run);
+    TTaskRun::Serve(1500ms);
+    run.Encoder.Pause();
+    const TWall wall{SecondsSince(opening), SecondsSince(opened)};
+    TTaskRun::Serve(1500ms);
+    run.Encoder.Stop(true);
+    ASSERT_TRUE(run.WaitForEnd());
+    EXPECT_FALSE(run.Notices[0].Exception) << run.Notices[0].ExceptionMsg;
+    const TProbedFile probe = ProbeFile(file);
+    const TProbedStream* video = probe.Find(AVMEDIA_TYPE_VIDEO);
+    const TProbedStream* audio = probe.Find(AVMEDIA_TYPE_AUDIO);
+    ASSERT_TRUE(video && audio);
+    ExpectRecordingOf(wall, *video, *audio);
+  }
+}
+
 // Every sample rate and channel count the recorder offers, in PCM so that
 // each sample counts: the part of the wave buffer being filled at the stop
 // (at 8000 Hz mono a buffer holds 4 s, the whole recording) is recorded.
