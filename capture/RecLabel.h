@@ -73,7 +73,11 @@ public:
   void WatchVisibility() { FWindow.WatchVisibility(); }
   // Takes the events that came; whether one says the label is covered.
   bool TakeCovered();
-  int ConnectionDescriptor() const { return FConnection.FileDescriptor(); }
+  // -1 once the connection has failed: its socket then stays readable, and
+  // a wait on it would spin.
+  int ConnectionDescriptor() const {
+    return FConnection.ConnectionError() ? -1 : FConnection.FileDescriptor();
+  }
 
 private:
   explicit TFrameForm(TGdiCaptureDevice& ADevice) : FDevice(ADevice) {}

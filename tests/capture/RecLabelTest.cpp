@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sys/resource.h>
 #include <xcb/xcb.h>
 
 namespace {
@@ -154,6 +156,29 @@ TEST_F(RecLabelTest, ComesBackOnTopOfWhatCoversIt) {
     EXPECT_TRUE(WaitForColour(letterX, letterY, kYellow, milliseconds(300)));
     EXPECT_EQ(FDisplay.TopChild(), label);
   }
+}
+
+// A label whose connection the server ends (a user's "kill this window")
+// leaves the recording going and costs nothing from then on.
+TEST_F(RecLabelTest, ALabelWhoseConnectionEndsCostsNothing) {
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("video=0", {{"capture_offset", "100,100"},
+                                   {"video_size", "200x100"},
+                                   {"capture_flags", "showframe"}}),
+            0);
+  xcb_kill_client(FDisplay.Get(), Label());
+  std::free(xcb_get_input_focus_reply(FDisplay.Get(), xcb_get_input_focus(FDisplay.Get()), nullptr));
+  SleepFor(milliseconds(200));
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  SleepFor(milliseconds(1000));
+  getrusage(RUSAGE_SELF, &after);
+  const auto seconds = [](const timeval& A) { return A.tv_sec + A.tv_usec / 1e6; };
+  const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) +
+                     seconds(after.ru_stime) - seconds(before.ru_stime);
+  EXPECT_LT(cpu, 0.25) << "CPU seconds in one second";
+  TPacketPtr packet = NewPacket();
+  EXPECT_GT(input.ReadPacket(packet.get()), 0) << "the recording goes on";
 }
 
 TEST_F(RecLabelTest, FollowsTheCapturedWindow) {
