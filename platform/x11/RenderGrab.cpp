@@ -126,7 +126,6 @@ TRenderGrab::TCookie TRenderGrab::StartGrab(const TRenderTarget& ATarget, int AX
   // A request with a reply right behind it: once that reply is in, the
   // composite is done, and checking it needs no round trip of its own then.
   cookie.Sync = xcb_get_input_focus(FConnection);
-  xcb_flush(FConnection);
   return cookie;
 }
 

@@ -41,8 +41,9 @@ public:
   };
   // Copies the rectangle of the source at (AX, AY) into the target's
   // top-left corner. What lies outside the source comes out transparent.
-  // The request goes out at once; the wait for the server comes when the
-  // result is needed.
+  // The request goes out with the caller's flush (or the wait that
+  // FinishGrab makes); the wait for the server comes when the result is
+  // needed.
   TCookie StartGrab(const TRenderTarget& ATarget, int AX, int AY, int AWidth, int AHeight);
   // Waits until the server has done the grab; 0 or the X error code.
   int FinishGrab(TCookie ACookie);
