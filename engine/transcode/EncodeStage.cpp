@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <libavutil/intreadwrite.h>
 #include <cmath>
 #include <cstring>
+#include <libavutil/intreadwrite.h>
 
 namespace {
 
@@ -32,6 +32,19 @@ bool KeepsGaps(const AVOutputFormat* AFormat) {
 }
 const char* const kCheckLog =
     "Please check error log message(reported by FFLogger) to find out more detail information.";
+
+// A new reference to AFrame in the frame the stream kept its last picture
+// in, which is made once, not once a picture; false (nothing kept) when
+// out of memory.
+bool KeepLastPicture(TOutputStream& AOst, const AVFrame* AFrame) {
+  if (AOst.LastPicture)
+    AV.av_frame_unref(AOst.LastPicture.get());
+  else
+    AOst.LastPicture.reset(AV.av_frame_alloc());
+  if (AOst.LastPicture && AV.av_frame_ref(AOst.LastPicture.get(), AFrame) >= 0) return true;
+  AOst.LastPicture.reset();
+  return false;
+}
 
 } // namespace
 
@@ -55,8 +68,9 @@ int TTranscodeTask::ReapFilters() {
         break;
       }
       if (frame->pts != AV_NOPTS_VALUE) {
-        frame->pts = AV.av_rescale_q(frame->pts, AV.av_buffersink_get_time_base(sink), enc->time_base) -
-                     AV.av_rescale_q(file.StartTime, kMicroseconds, enc->time_base);
+        frame->pts =
+            AV.av_rescale_q(frame->pts, AV.av_buffersink_get_time_base(sink), enc->time_base) -
+            AV.av_rescale_q(file.StartTime, kMicroseconds, enc->time_base);
         if (file.StartTime && frame->pts < 0) {
           AV.av_frame_unref(frame);
           continue;
@@ -101,8 +115,7 @@ AVFrame* TTranscodeTask::PictureForEncoder(TOutputStream& AOst, AVFrame* AFrame)
 
 void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
   if (FHoldPictures) {
-    AOst.LastPicture.reset(AV.av_frame_clone(AFrame));
-    if (!AOst.LastPicture) FatalError("Video encoding failed");
+    if (!KeepLastPicture(AOst, AFrame)) FatalError("Video encoding failed");
     AOst.LastPictureWritten = false;
     return;
   }
@@ -121,7 +134,8 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
   if (method == 0 && AOst.SyncIst)
     AFrame->pts = std::llround(static_cast<double>(AOst.SyncIst->Pts - file.StartTime) /
                                AV_TIME_BASE / av_q2d(enc->time_base));
-  const double pts = static_cast<double>(AFrame->pts == AV_NOPTS_VALUE ? AOst.SyncOpts : AFrame->pts);
+  const double pts =
+      static_cast<double>(AFrame->pts == AV_NOPTS_VALUE ? AOst.SyncOpts : AFrame->pts);
   const double delta = pts - static_cast<double>(AOst.SyncOpts) + duration;
   int64_t frames = 1;
   switch (method) {
@@ -160,7 +174,8 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
     }
     DupFrames += frames - 1;
     DupOrDropHappened = true;
-    FFLogger().LogFmt(this, TLogLevel::llVerbose, "*** %lld dup!", static_cast<long long>(frames - 1));
+    FFLogger().LogFmt(this, TLogLevel::llVerbose, "*** %lld dup!",
+                      static_cast<long long>(frames - 1));
   }
 
   // The hooks draw on a copy of their own: a duplicated frame is drawn once
@@ -181,10 +196,11 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
     if (!CheckRecordingTime(AOst)) return;
     const int64_t hookPts = AV.av_rescale_q(AFrame->pts, enc->time_base, kMicroseconds);
     if (AFrame->interlaced_frame) {
-      const bool top = (enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) &&
-                               AOst.TopFieldFirst >= 0
-                           ? AOst.TopFieldFirst != 0
-                           : AFrame->top_field_first != 0;
+      const bool top =
+          (enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) &&
+                  AOst.TopFieldFirst >= 0
+              ? AOst.TopFieldFirst != 0
+              : AFrame->top_field_first != 0;
       AFrame->top_field_first = top;
       if (enc->codec_id == AV_CODEC_ID_MJPEG)
         enc->field_order = top ? AV_FIELD_TT : AV_FIELD_BB;
@@ -215,7 +231,7 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
     ++AOst.FrameNumber;
   }
   if (!VStatsFileName.empty() && AOst.LastFrameSize) DoVideoStats(AOst, AOst.LastFrameSize);
-  AOst.LastPicture.reset(AV.av_frame_clone(AFrame));
+  KeepLastPicture(AOst, AFrame);
   AOst.LastPictureWritten = true;
 }
 
@@ -352,19 +368,20 @@ void TTranscodeTask::DoSubtitleOut(TOutputStream& AOst, TInputStream& AIst, AVSu
     AOst.SyncOpts = AV.av_rescale_q(ASubtitle.pts - file.StartTime, kMicroseconds, enc->time_base);
     if (!CheckRecordingTime(AOst)) return;
     AVSubtitle subtitle = ASubtitle;
-    subtitle.pts += AV.av_rescale_q(ASubtitle.start_display_time, AVRational{1, 1000}, kMicroseconds);
+    subtitle.pts +=
+        AV.av_rescale_q(ASubtitle.start_display_time, AVRational{1, 1000}, kMicroseconds);
     subtitle.end_display_time -= ASubtitle.start_display_time;
     subtitle.start_display_time = 0;
     if (pass == 1) subtitle.num_rects = 0;
-    const int size = AV.avcodec_encode_subtitle(enc, FSubtitleBuffer.data(),
-                                                static_cast<int>(FSubtitleBuffer.size()), &subtitle);
+    const int size = AV.avcodec_encode_subtitle(
+        enc, FSubtitleBuffer.data(), static_cast<int>(FSubtitleBuffer.size()), &subtitle);
     if (size < 0) FatalError("Subtitle encoding failed");
     TPacketPtr packet(AV.av_packet_alloc());
     if (AV.av_new_packet(packet.get(), size) < 0) FatalError("Subtitle encoding failed");
     std::copy_n(FSubtitleBuffer.data(), size, packet->data);
     packet->pts = AV.av_rescale_q(subtitle.pts, kMicroseconds, AOst.Stream->time_base);
-    packet->duration = AV.av_rescale_q(subtitle.end_display_time, AVRational{1, 1000},
-                                       AOst.Stream->time_base);
+    packet->duration =
+        AV.av_rescale_q(subtitle.end_display_time, AVRational{1, 1000}, AOst.Stream->time_base);
     if (enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE)
       packet->pts += 90 * (pass == 0 ? ASubtitle.start_display_time : ASubtitle.end_display_time);
     packet->dts = packet->pts;
@@ -414,21 +431,23 @@ void TTranscodeTask::FilterAndWrite(TOutputStream& AOst, AVPacket* APacket) {
 void TTranscodeTask::WritePacketNow(TOutputStream& AOst, AVPacket* APacket) {
   const AVMediaType type = AOst.Stream->codecpar->codec_type;
   AVFormatContext* oc = OutputFiles[static_cast<size_t>(AOst.FileIndex)]->Context.get();
-  if ((type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_VIDEO) && APacket->dts != AV_NOPTS_VALUE &&
-      AOst.LastMuxDts != AV_NOPTS_VALUE) {
+  if ((type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_VIDEO) &&
+      APacket->dts != AV_NOPTS_VALUE && AOst.LastMuxDts != AV_NOPTS_VALUE) {
     // The muxer refuses a dts that does not move forward, also after a dts
     // of 0, and a pts before its dts.
     const int64_t max = AOst.LastMuxDts + !(oc->oformat->flags & AVFMT_TS_NONSTRICT);
     if (max > APacket->dts) {
-      AV.av_log(oc, max - APacket->dts <= 2 && type != AVMEDIA_TYPE_VIDEO ? AV_LOG_DEBUG : AV_LOG_WARNING,
-                "st:%d PTS: %lld DTS: %lld < %lld invalid, clipping\n", AOst.Index,
-                static_cast<long long>(APacket->pts), static_cast<long long>(APacket->dts),
-                static_cast<long long>(max));
+      AV.av_log(
+          oc, max - APacket->dts <= 2 && type != AVMEDIA_TYPE_VIDEO ? AV_LOG_DEBUG : AV_LOG_WARNING,
+          "st:%d PTS: %lld DTS: %lld < %lld invalid, clipping\n", AOst.Index,
+          static_cast<long long>(APacket->pts), static_cast<long long>(APacket->dts),
+          static_cast<long long>(max));
       if (APacket->pts >= APacket->dts) APacket->pts = std::max(APacket->pts, max);
       APacket->dts = max;
     }
   }
-  if (APacket->pts != AV_NOPTS_VALUE && APacket->dts != AV_NOPTS_VALUE && APacket->pts < APacket->dts)
+  if (APacket->pts != AV_NOPTS_VALUE && APacket->dts != AV_NOPTS_VALUE &&
+      APacket->pts < APacket->dts)
     APacket->pts = APacket->dts;
   APacket->stream_index = AOst.Index;
   if (APacket->dts != AV_NOPTS_VALUE) AOst.LastMuxDts = APacket->dts;
@@ -480,9 +499,8 @@ void TTranscodeTask::DoVideoStats(TOutputStream& AOst, int AFrameSize) {
                  -10.0 * std::log10(static_cast<double>(AOst.LumaError) /
                                     (enc->width * enc->height * 255.0 * 255.0)));
   std::fprintf(file, "f_size= %6d ", AFrameSize);
-  double seconds = AOst.LastMuxPts == AV_NOPTS_VALUE
-                       ? 0
-                       : AOst.LastMuxPts * av_q2d(AOst.Stream->time_base);
+  double seconds =
+      AOst.LastMuxPts == AV_NOPTS_VALUE ? 0 : AOst.LastMuxPts * av_q2d(AOst.Stream->time_base);
   if (seconds < 0.01) seconds = 0.01;
   std::fprintf(file, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
                VideoSize / 1024.0, seconds, AFrameSize * 8 / av_q2d(enc->time_base) / 1000.0,

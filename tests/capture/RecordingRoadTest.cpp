@@ -62,9 +62,10 @@ void ExpectOnTheGrid(const TProbedStream& AVideo) {
   for (size_t i = 0; i < times.size(); ++i) {
     const double slots = (times[i] - AVideo.FirstPts) / kFrame;
     EXPECT_NEAR(slots, std::round(slots), 0.05) << "picture " << i << " lies off the grid";
-    if (i > 0)
+    if (i > 0) {
       EXPECT_GT(times[i] - times[i - 1], kFrame / 2)
           << "pictures " << i - 1 << " and " << i << " share a slot";
+    }
   }
 }
 

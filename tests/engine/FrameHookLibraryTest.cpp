@@ -5,8 +5,7 @@
 #include "DecodedPictures.h"
 #include "FFmpeg.h"
 #include "FrameHookLibraries.h"
-#include "LibAVForTests.h"
-#include "LogCapture.h"
+#include "LoggedTest.h"
 #include "MediaFiles.h"
 #include "TaskRun.h"
 
@@ -60,16 +59,11 @@ TEST(FrameHookArguments, SplitAtBarsWhenThereAreAnyElseAtBlanks) {
   EXPECT_EQ(pieces.back(), "a62");
 }
 
-class FrameHookLibraries : public testing::Test {
+class FrameHookLibraries : public TLoggedTest {
 protected:
   void SetUp() override {
-    LoadLibAVForTest();
+    TLoggedTest::SetUp();
     ResetHookLog();
-  }
-  void TearDown() override {
-    if (HasFailure())
-      for (const std::string& line : Log.Texts())
-        std::printf("log: %s\n", line.c_str());
   }
   // Adds an output whose options hold AVHook; the AddOutput result.
   int AddOutput(TFFmpeg& ATask, const std::string& AVHook) {
@@ -80,7 +74,6 @@ protected:
                            Folder.File("out.avi"), "");
   }
   TTempFolder Folder;
-  TLogCapture Log{TLogLevel::llVerbose};
 };
 
 TEST_F(FrameHookLibraries, ArgumentsReachConfigureSplitAsTheTextSays) {

@@ -3,8 +3,7 @@
 // leaves a file that plays (an mp4 without its trailer has no index and
 // reads as "moov atom not found").
 #include "Bitmap.h"
-#include "LibAVForTests.h"
-#include "LogCapture.h"
+#include "LoggedTest.h"
 #include "MediaFiles.h"
 #include "MediaProbe.h"
 #include "Previewer.h"
@@ -27,17 +26,13 @@ const TRecorderContainer& Mp4() {
   return RecorderContainers()[0];
 }
 
-class HandlerFailures : public testing::Test {
+class HandlerFailures : public TLoggedTest {
 protected:
-  void SetUp() override { LoadLibAVForTest(); }
   void TearDown() override {
     SetPreviewWindowFactory(nullptr);
-    if (HasFailure())
-      for (const std::string& line : Log.Texts())
-        std::printf("log: %s\n", line.c_str());
+    TLoggedTest::TearDown();
   }
   TTempFolder Folder;
-  TLogCapture Log{TLogLevel::llVerbose};
 };
 
 // A preview window that fails at every picture.
