@@ -99,17 +99,16 @@ int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--road") == 0) return RunRoad(argv[2], argv[3]);
   // Offscreen: the bench needs no display, and Qt's readers need none.
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  char runtime[] = "/tmp/vexmora-gif-load-run-XXXXXX";
-  if (!mkdtemp(runtime)) return 1;
-  setenv("XDG_RUNTIME_DIR", runtime, 1);
+  const std::filesystem::path runtime = NewTemporaryFolder("vexmora-gif-load-run");
+  if (runtime.empty()) return 1;
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 
   std::string folder;
   if (argc > 1) {
     folder = argv[1];
   } else {
-    char pattern[] = "/tmp/vexmora-gif-load-XXXXXX";
-    if (!mkdtemp(pattern)) return 1;
-    folder = pattern;
+    folder = NewTemporaryFolder("vexmora-gif-load").string();
+    if (folder.empty()) return 1;
     const std::string command =
         std::string("python3 ") + VEXMORA_GIF_SEEDS_SCRIPT + " --hostile " + folder;
     if (std::system(command.c_str()) != 0) {

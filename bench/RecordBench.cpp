@@ -272,15 +272,18 @@ struct TCase {
   TTotals OursHook; // ours with a video input hook that draws a line of text
 };
 
-// Reads what a child wrote back and adds the run to ATotals.
-void AddRun(const TChildResult& ARun, double AXCpu, const std::string& AFile,
+// Reads what a child wrote back and adds the run to ATotals; false when it
+// failed. A peer told to stop at its time limit ends its file and exits
+// with 255: its run counts.
+bool AddRun(const TChildResult& ARun, double AXCpu, const std::string& AFile,
             const std::string& AErrorFile, TTotals& ATotals) {
   std::error_code ignored;
-  if (!ARun.Ok()) {
+  const bool stoppedInTime = ARun.Interrupted && ARun.Started && ARun.Signal == 0;
+  if (!ARun.Ok() && !stoppedInTime) {
     ++ATotals.Failed;
     ATotals.Error = ARun.Started ? LastLineOf(AErrorFile) : "could not start";
     std::filesystem::remove(AFile, ignored);
-    return;
+    return false;
   }
   const TWrittenVideo video = ReadVideoBack(AFile);
   const uintmax_t bytes = std::filesystem::file_size(AFile, ignored);
@@ -288,7 +291,7 @@ void AddRun(const TChildResult& ARun, double AXCpu, const std::string& AFile,
   if (!video.Ok) {
     ++ATotals.Failed;
     ATotals.Error = video.Error;
-    return;
+    return false;
   }
   ++ATotals.Runs;
   ATotals.Interrupted += ARun.Interrupted;
@@ -300,6 +303,7 @@ void AddRun(const TChildResult& ARun, double AXCpu, const std::string& AFile,
   ATotals.XCpu += AXCpu;
   ATotals.Wall += ARun.WallSeconds;
   ATotals.PeakRssKb = std::max(ATotals.PeakRssKb, ARun.PeakRssKb);
+  return true;
 }
 
 void RecordOurs(const TCaseSpec& ACase, pid_t AServer, const std::filesystem::path& AFolder,
@@ -323,9 +327,7 @@ void RecordOurs(const TCaseSpec& ACase, pid_t AServer, const std::filesystem::pa
                 "lost=%lld dropped=%lld grabbed=%lld dup=%lld drop=%lld recorded=%lf stop=%lf",
                 &lost, &dropped, &grabbed, &dup, &drop, &recorded, &stop);
   });
-  const int runs = ATotals.Runs;
-  AddRun(run, ProcessCpuSeconds(AServer) - xBefore, file, errors, ATotals);
-  if (ATotals.Runs == runs) return;
+  if (!AddRun(run, ProcessCpuSeconds(AServer) - xBefore, file, errors, ATotals)) return;
   ATotals.Lost += lost;
   ATotals.Dropped += dropped;
   ATotals.Grabbed += grabbed;
@@ -361,9 +363,7 @@ void RecordPeer(const TCaseSpec& ACase, const TXvfbServer& AServer,
         if (ALine.rfind("drop_frames=", 0) == 0) drop = std::atoll(ALine.c_str() + 12);
       },
       kSeconds + kPeerOvertime);
-  const int runs = ATotals.Runs;
-  AddRun(run, ProcessCpuSeconds(AServer.Pid()) - xBefore, file, errors, ATotals);
-  if (ATotals.Runs == runs) return;
+  if (!AddRun(run, ProcessCpuSeconds(AServer.Pid()) - xBefore, file, errors, ATotals)) return;
   ATotals.Dup += dup;
   ATotals.Drop += drop;
   ATotals.RecordedSeconds += kSeconds;
