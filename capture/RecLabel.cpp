@@ -90,8 +90,10 @@ void TFlashThread::Terminate() {
 }
 
 void TFlashThread::Execute() {
-  // Without the descriptor to wait on, the ticks do both kinds of work.
-  if (FForm.FollowsWindow() || FWakeEvent < 0)
+  // Without the descriptor to wait on, the ticks do both kinds of work; so
+  // they do under a compositing manager, for which the server reports every
+  // window as unobscured.
+  if (FForm.FollowsWindow() || FWakeEvent < 0 || FForm.ScreenComposited())
     FollowWindow();
   else
     WatchCover();

@@ -4,7 +4,8 @@
 // blink between yellow and blue. On a captured window it looks for the
 // window's place every 10 ms; on the screen, where it never moves, it is
 // raised when the server says something covers it, and otherwise sleeps
-// from one flash to the next.
+// from one flash to the next (under a compositing manager, which the server
+// never reports as covering, it is raised every 10 ms).
 #pragma once
 
 #include "ManualResetEvent.h"
@@ -66,6 +67,7 @@ public:
   xcb_window_t WindowId() const { return FWindow.Id(); }
   // Called by the flash thread.
   bool FollowsWindow() const;
+  bool ScreenComposited() const { return FConnection.Composited(); }
   void UpdatePosition();
   void Flash();
   void Raise() { FWindow.Raise(); }

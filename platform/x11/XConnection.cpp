@@ -1,6 +1,8 @@
 // The xcb connection (see XConnection.h).
 #include "XConnection.h"
 
+#include <string>
+
 int TXPixelLayout::Stride(int AWidth) const {
   const int pad = ScanlinePad > 0 ? ScanlinePad : 8;
   const int64_t bits = static_cast<int64_t>(AWidth) * BitsPerPixel;
@@ -39,6 +41,7 @@ int TXConnection::Open(const char* ADisplay) {
     return XCB_CONN_CLOSED_INVALID_SCREEN;
   }
   FScreen = screens.data;
+  FScreenNumber = screenNumber;
 
   FLayout = TXPixelLayout{};
   FLayout.Depth = FScreen->root_depth;
@@ -88,4 +91,17 @@ int CheckRequest(xcb_connection_t* AConnection, xcb_void_cookie_t ACookie) {
   TXPtr<xcb_generic_error_t> error(xcb_request_check(AConnection, ACookie));
   if (error) return error->error_code;
   return xcb_connection_has_error(AConnection) ? -1 : 0;
+}
+
+bool TXConnection::Composited() const {
+  const std::string name = "_NET_WM_CM_S" + std::to_string(FScreenNumber);
+  xcb_connection_t* connection = FConnection.get();
+  // Only if it exists: an atom nobody made has no owner.
+  TXPtr<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 1, static_cast<uint16_t>(name.size()), name.c_str()),
+      nullptr));
+  if (!atom || atom->atom == XCB_ATOM_NONE) return false;
+  TXPtr<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+      connection, xcb_get_selection_owner(connection, atom->atom), nullptr));
+  return owner && owner->owner != XCB_WINDOW_NONE;
 }

@@ -56,6 +56,9 @@ public:
   void DiscardEvents() const;
   // 0, or the connection's error once it has broken.
   int ConnectionError() const;
+  // Whether a compositing manager draws the screen: it then owns the
+  // screen's "_NET_WM_CM_S<n>" selection.
+  bool Composited() const;
 
 private:
   struct TDisconnect {
@@ -63,6 +66,7 @@ private:
   };
   std::unique_ptr<xcb_connection_t, TDisconnect> FConnection;
   xcb_screen_t* FScreen = nullptr;
+  int FScreenNumber = 0;
   TXPixelLayout FLayout;
 };
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <sys/resource.h>
 #include <xcb/xcb.h>
 
@@ -158,6 +159,48 @@ TEST_F(RecLabelTest, ComesBackOnTopOfWhatCoversIt) {
   }
 }
 
+// Under a compositing manager the server reports every window as
+// unobscured, so the label cannot wait to be told that it is covered. A
+// window that changes nothing of what shows (input only) tells nothing
+// either, as a covering window there does not.
+TEST_F(RecLabelTest, UnderACompositingManagerComesBackOnTopWithoutBeingTold) {
+  xcb_connection_t* connection = FDisplay.Get();
+  const auto newWindow = [&](int AX, int AY, int AWidth, int AHeight) {
+    const xcb_window_t window = xcb_generate_id(connection);
+    xcb_create_window(connection, 0, window, FDisplay.Root(), static_cast<int16_t>(AX),
+                      static_cast<int16_t>(AY), static_cast<uint16_t>(AWidth),
+                      static_cast<uint16_t>(AHeight), 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    return window;
+  };
+  const char* const name = "_NET_WM_CM_S0";
+  xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
+      nullptr);
+  ASSERT_TRUE(atom);
+  const xcb_window_t manager = newWindow(0, 0, 1, 1);
+  xcb_set_selection_owner(connection, manager, atom->atom, XCB_CURRENT_TIME);
+  std::free(atom);
+  std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+  TCaptureInput input;
+  ASSERT_EQ(input.Open("video=0", {{"capture_offset", "100,100"},
+                                   {"video_size", "200x100"},
+                                   {"capture_flags", "showframe"}}),
+            0);
+  const xcb_window_t label = Label();
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    const xcb_window_t cover = newWindow(50, 50, 300, 200);
+    xcb_map_window(connection, cover);
+    xcb_flush(connection);
+    SleepFor(milliseconds(100));
+    EXPECT_EQ(FDisplay.TopChild(), label) << "on top within 100 ms, long before the next flash";
+    xcb_destroy_window(connection, cover);
+  }
+  xcb_destroy_window(connection, manager);
+  xcb_flush(connection);
+}
+
 // A label whose connection the server ends (a user's "kill this window")
 // leaves the recording going and costs nothing from then on.
 TEST_F(RecLabelTest, ALabelWhoseConnectionEndsCostsNothing) {
@@ -167,15 +210,16 @@ TEST_F(RecLabelTest, ALabelWhoseConnectionEndsCostsNothing) {
                                    {"capture_flags", "showframe"}}),
             0);
   xcb_kill_client(FDisplay.Get(), Label());
-  std::free(xcb_get_input_focus_reply(FDisplay.Get(), xcb_get_input_focus(FDisplay.Get()), nullptr));
+  std::free(
+      xcb_get_input_focus_reply(FDisplay.Get(), xcb_get_input_focus(FDisplay.Get()), nullptr));
   SleepFor(milliseconds(200));
   rusage before{}, after{};
   getrusage(RUSAGE_SELF, &before);
   SleepFor(milliseconds(1000));
   getrusage(RUSAGE_SELF, &after);
   const auto seconds = [](const timeval& A) { return A.tv_sec + A.tv_usec / 1e6; };
-  const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) +
-                     seconds(after.ru_stime) - seconds(before.ru_stime);
+  const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
+                     seconds(before.ru_stime);
   EXPECT_LT(cpu, 0.25) << "CPU seconds in one second";
   TPacketPtr packet = NewPacket();
   EXPECT_GT(input.ReadPacket(packet.get()), 0) << "the recording goes on";
