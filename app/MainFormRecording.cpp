@@ -119,17 +119,6 @@ void TfrmMain::btnStartClick() {
   // questions handles events meanwhile), or the last ending is being told.
   if (FRecording || FBusy > 0 || FCountingDown) return;
   FStopRequested = false;
-  if (FPaused) {
-    FFEncoder.Resume();
-    btnStart->setEnabled(false);
-    btnDefault->setEnabled(false);
-    btnResume->setEnabled(false);
-    btnPause->setEnabled(true);
-    btnStop->setEnabled(true);
-    btnExit->setEnabled(false);
-    FPaused = false;
-    return;
-  }
   ++FBusy;
   StartRecording();
   --FBusy;
