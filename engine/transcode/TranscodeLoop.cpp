@@ -96,6 +96,8 @@ bool TTranscodeTask::RunTranscode() {
         OutputPacket(*ist, nullptr);
       }
     FinishGraphs();
+    // After what the graphs held: no older picture may follow the last one.
+    if (StopRequested()) EndPicturesAtStop();
     FlushEncoders();
     finished = !StopRequested() && FRunError.empty();
   } catch (...) {
@@ -195,7 +197,6 @@ void TTranscodeTask::DrainRealTimeInputs() {
     }
   }
   FHoldPictures = false;
-  EndPicturesAtStop();
 }
 
 void TTranscodeTask::SetJoinRange() {
