@@ -16,9 +16,7 @@ namespace {
 // there ("!" or ","), the stream left on its first byte. The trailer, the
 // end of the stream and a stray byte end the frames.
 bool AtFrame(TGIFStream& AStream) {
-  int value = ReadByte(AStream);
-  while (value == 0)
-    value = ReadByte(AStream);
+  const int value = SkipZeros(AStream);
   if (value == kEndOfStream) return false;
   AStream.Seek(-1, TSeekOrigin::soCurrent);
   return value == kExtensionIntroducer || value == kImageSeparator;
@@ -35,7 +33,7 @@ TGIFFrameReader::TGIFFrameReader(const uint8_t* AData, size_t ASize) : FStream(A
   // without any colour table take its palette.
   try {
     bool hasImage = false;
-    while (std::unique_ptr<TGIFSubImage> frame = ReadFrame(FStream, true, hasImage)) {
+    while (std::unique_ptr<TGIFSubImage> frame = ReadFrame(true, hasImage)) {
       if (hasImage) ++FFrameCount;
       for (int i = 0; i < frame->Extensions().Count() && FLoopCount < 0; ++i)
         if (auto* loop = dynamic_cast<TGIFAppExtNSLoop*>(frame->Extensions().Extensions(i)))
@@ -48,14 +46,13 @@ TGIFFrameReader::TGIFFrameReader(const uint8_t* AData, size_t ASize) : FStream(A
   Rewind();
 }
 
-std::unique_ptr<TGIFSubImage> TGIFFrameReader::ReadFrame(TGIFStream& AStream, bool AScan,
-                                                         bool& AHasImage) {
-  if (!AtFrame(AStream)) return nullptr;
+std::unique_ptr<TGIFSubImage> TGIFFrameReader::ReadFrame(bool AScan, bool& AHasImage) {
+  if (!AtFrame(FStream)) return nullptr;
   auto frame = std::make_unique<TGIFSubImage>(&FPicture);
   if (AScan) {
-    AHasImage = frame->ScanFromStream(AStream);
+    AHasImage = frame->ScanFromStream(FStream);
   } else {
-    frame->LoadFromStream(AStream);
+    frame->LoadFromStream(FStream);
     AHasImage = !frame->Empty();
   }
   return frame;
@@ -88,7 +85,7 @@ bool TGIFFrameReader::ComposeNext(TBitmap& ACanvas) {
   bool hasImage = false;
   std::unique_ptr<TGIFSubImage> frame;
   do {
-    frame = ReadFrame(FStream, false, hasImage);
+    frame = ReadFrame(false, hasImage);
     if (!frame) return false;
   } while (!hasImage);
 

@@ -48,7 +48,7 @@ public:
 
 private:
   // The next frame in the stream, read whole; null after the last block.
-  std::unique_ptr<TGIFSubImage> ReadFrame(TGIFStream& AStream, bool AScan, bool& AHasImage);
+  std::unique_ptr<TGIFSubImage> ReadFrame(bool AScan, bool& AHasImage);
   void Dispose(TGIFCanvas& ACanvas);
 
   TGIFMemoryStream FStream;

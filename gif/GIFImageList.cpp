@@ -6,18 +6,6 @@
 #include "GIFMessages.h"
 #include "GIFStreamIO.h"
 
-namespace {
-
-// The next byte that is not 0, or kEndOfStream.
-int SkipZeros(TGIFStream& AStream) {
-  int value = ReadByte(AStream);
-  while (value == 0)
-    value = ReadByte(AStream);
-  return value;
-}
-
-} // namespace
-
 TGIFImageList::TGIFImageList(TGIFImage* AImage) : TGIFList(AImage), FPicture(AImage) {}
 
 void TGIFImageList::LoadFromStream(TGIFStream& AStream) {

@@ -13,6 +13,13 @@ int ReadByte(TGIFStream& AStream) {
   return AStream.Read(&value, 1) == 1 ? value : kEndOfStream;
 }
 
+int SkipZeros(TGIFStream& AStream) {
+  int value = ReadByte(AStream);
+  while (value == 0)
+    value = ReadByte(AStream);
+  return value;
+}
+
 void ReadCheck(TGIFStream& AStream, void* ABuffer, size_t ACount) {
   if (AStream.Read(ABuffer, ACount) != ACount) GIFError(kMsgPrematureEnd);
 }

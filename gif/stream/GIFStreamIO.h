@@ -15,6 +15,9 @@ inline constexpr int kEndOfStream = -1;
 void WriteByte(TGIFStream& AStream, uint8_t AByte);
 // The next byte (0-255), or kEndOfStream.
 int ReadByte(TGIFStream& AStream);
+// The next byte that is not 0 (the zero bytes between blocks are passed
+// over), or kEndOfStream.
+int SkipZeros(TGIFStream& AStream);
 // Reads exactly ACount bytes; fewer raise "Premature end of data".
 void ReadCheck(TGIFStream& AStream, void* ABuffer, size_t ACount);
 
