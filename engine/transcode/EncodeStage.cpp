@@ -189,6 +189,7 @@ void TTranscodeTask::DoVideoOut(TOutputStream& AOst, AVFrame* AFrame) {
     // stop cuts the run short instead.
     if (keepsGaps && n < frames - 1 && LeavesCopiesOut(AOst)) {
       AOst.SyncOpts += frames - 1 - n;
+      DupFrames -= frames - 1 - n; // counted above, never written
       n = frames - 1;
     }
     if (!keepsGaps && n > 0 && StopRequested()) break;
