@@ -52,6 +52,12 @@ protected:
         SleepFor(milliseconds(20));
     return true;
   }
+  // A capture of the screen's 200x100 at 100,100 with the label.
+  static int OpenOnScreen(TCaptureInput& AInput) {
+    return AInput.Open(
+        "video=0",
+        {{"capture_offset", "100,100"}, {"video_size", "200x100"}, {"capture_flags", "showframe"}});
+  }
   TXTestDisplay FDisplay;
 };
 
@@ -142,10 +148,7 @@ TEST_F(RecLabelTest, ShowsOnlyTheWordAndBlinksOnceStarted) {
 // does not hide it for more than a moment, again and again.
 TEST_F(RecLabelTest, ComesBackOnTopOfWhatCoversIt) {
   TCaptureInput input;
-  ASSERT_EQ(input.Open("video=0", {{"capture_offset", "100,100"},
-                                   {"video_size", "200x100"},
-                                   {"capture_flags", "showframe"}}),
-            0);
+  ASSERT_EQ(OpenOnScreen(input), 0);
   const xcb_window_t label = Label();
   const std::vector<xcb_rectangle_t> shape = FDisplay.BoundingShape(label);
   ASSERT_FALSE(shape.empty());
@@ -183,10 +186,7 @@ TEST_F(RecLabelTest, UnderACompositingManagerComesBackOnTopWithoutBeingTold) {
   std::free(atom);
   std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
   TCaptureInput input;
-  ASSERT_EQ(input.Open("video=0", {{"capture_offset", "100,100"},
-                                   {"video_size", "200x100"},
-                                   {"capture_flags", "showframe"}}),
-            0);
+  ASSERT_EQ(OpenOnScreen(input), 0);
   const xcb_window_t label = Label();
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
@@ -205,10 +205,7 @@ TEST_F(RecLabelTest, UnderACompositingManagerComesBackOnTopWithoutBeingTold) {
 // leaves the recording going and costs nothing from then on.
 TEST_F(RecLabelTest, ALabelWhoseConnectionEndsCostsNothing) {
   TCaptureInput input;
-  ASSERT_EQ(input.Open("video=0", {{"capture_offset", "100,100"},
-                                   {"video_size", "200x100"},
-                                   {"capture_flags", "showframe"}}),
-            0);
+  ASSERT_EQ(OpenOnScreen(input), 0);
   xcb_kill_client(FDisplay.Get(), Label());
   std::free(
       xcb_get_input_focus_reply(FDisplay.Get(), xcb_get_input_focus(FDisplay.Get()), nullptr));
