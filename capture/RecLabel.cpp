@@ -6,13 +6,9 @@
 #include "WindowGeometry.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <poll.h>
 #include <string_view>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -67,12 +63,10 @@ std::vector<xcb_rectangle_t> RecTextShape() {
   return shape;
 }
 
-TFlashThread::TFlashThread(TFrameForm& AForm)
-    : FForm(AForm), FWakeEvent(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+TFlashThread::TFlashThread(TFrameForm& AForm) : FForm(AForm) {}
 
 TFlashThread::~TFlashThread() {
   Terminate();
-  if (FWakeEvent >= 0) close(FWakeEvent);
 }
 
 void TFlashThread::Start() {
@@ -80,20 +74,14 @@ void TFlashThread::Start() {
 }
 
 void TFlashThread::Terminate() {
-  FTerminated.Set();
-  if (FWakeEvent >= 0) {
-    const uint64_t one = 1;
-    while (write(FWakeEvent, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-  }
+  FSleep.Interrupt();
   FThread.Join();
 }
 
 void TFlashThread::Execute() {
-  // Without the descriptor to wait on, the ticks do both kinds of work; so
-  // they do under a compositing manager, for which the server reports every
-  // window as unobscured.
-  if (FForm.FollowsWindow() || FWakeEvent < 0 || FForm.ScreenComposited())
+  // Under a compositing manager, for which the server reports every window
+  // as unobscured, the ticks do both kinds of work.
+  if (FForm.FollowsWindow() || FForm.ScreenComposited())
     FollowWindow();
   else
     WatchCover();
@@ -107,7 +95,7 @@ void TFlashThread::FollowWindow() {
       count = 0;
     }
     FForm.UpdatePosition();
-  } while (!FTerminated.WaitFor(kTick));
+  } while (FSleep.SleepFor(std::chrono::microseconds(kTick).count()));
 }
 
 void TFlashThread::WatchCover() {
@@ -138,14 +126,13 @@ void TFlashThread::WatchCover() {
 }
 
 bool TFlashThread::WaitUntil(std::chrono::steady_clock::time_point ADeadline) {
-  if (FTerminated.IsSet()) return false;
   const auto left =
-      std::chrono::ceil<std::chrono::milliseconds>(ADeadline - std::chrono::steady_clock::now());
+      std::chrono::ceil<std::chrono::microseconds>(ADeadline - std::chrono::steady_clock::now());
   // The connection only sends here, so xcb reads its socket only when
-  // TakeCovered asks: whatever came since then shows on the socket.
-  pollfd events[2] = {{FWakeEvent, POLLIN, 0}, {FForm.ConnectionDescriptor(), POLLIN, 0}};
-  poll(events, 2, static_cast<int>(std::clamp<int64_t>(left.count(), 0, 1000)));
-  return !FTerminated.IsSet();
+  // TakeCovered asks: whatever came since then shows on the socket. A
+  // deadline now or past still looks whether the thread is to end.
+  if (left.count() <= 0) return !FSleep.IsInterrupted();
+  return FSleep.SleepFor(std::min<int64_t>(left.count(), 1000000), FForm.ConnectionDescriptor());
 }
 
 std::unique_ptr<TFrameForm> TFrameForm::Create(TGdiCaptureDevice& ADevice) {

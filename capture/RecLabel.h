@@ -8,7 +8,7 @@
 // never reports as covering, it is raised every 10 ms).
 #pragma once
 
-#include "ManualResetEvent.h"
+#include "InterruptibleSleep.h"
 #include "ShapedWindow.h"
 #include "Thread.h"
 #include "XConnection.h"
@@ -46,8 +46,7 @@ private:
   // is asked to end (false).
   bool WaitUntil(std::chrono::steady_clock::time_point ADeadline);
   TFrameForm& FForm;
-  TManualResetEvent FTerminated;
-  int FWakeEvent = -1; // an eventfd, readable once asked to end
+  TInterruptibleSleep FSleep; // cut short for good when asked to end
   TWorkerThread FThread;
 };
 

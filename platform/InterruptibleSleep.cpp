@@ -2,10 +2,8 @@
 #include "InterruptibleSleep.h"
 
 #include <cerrno>
-#include <chrono>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <thread>
 #include <unistd.h>
 
 TInterruptibleSleep::TInterruptibleSleep() : FEvent(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
@@ -14,20 +12,17 @@ TInterruptibleSleep::~TInterruptibleSleep() {
   if (FEvent >= 0) close(FEvent);
 }
 
-bool TInterruptibleSleep::SleepFor(int64_t AMicroseconds) {
+bool TInterruptibleSleep::SleepFor(int64_t AMicroseconds, int AAlsoReadable) {
   if (IsInterrupted()) return false;
   if (AMicroseconds <= 0) return true;
-  if (FEvent < 0) {
-    // Without the descriptor (none left): short sleeps that look at the flag.
-    std::this_thread::sleep_for(
-        std::chrono::microseconds(AMicroseconds < 10000 ? AMicroseconds : 10000));
-    return !IsInterrupted();
-  }
-  pollfd event{FEvent, POLLIN, 0};
+  // Without the event (no descriptor left): short sleeps that look at the flag.
+  if (FEvent < 0 && AMicroseconds > 10000) AMicroseconds = 10000;
+  // A negative descriptor is passed over.
+  pollfd events[2] = {{FEvent, POLLIN, 0}, {AAlsoReadable, POLLIN, 0}};
   const timespec wait{static_cast<time_t>(AMicroseconds / 1000000),
                       static_cast<long>(AMicroseconds % 1000000 * 1000)};
   // A signal may end it early; the caller looks at the clock and sleeps again.
-  ppoll(&event, 1, &wait, nullptr);
+  ppoll(events, 2, &wait, nullptr);
   return !IsInterrupted();
 }
 

@@ -13,9 +13,10 @@ public:
   TInterruptibleSleep(const TInterruptibleSleep&) = delete;
   TInterruptibleSleep& operator=(const TInterruptibleSleep&) = delete;
 
-  // Sleeps AMicroseconds; false at once, or as soon as it happens, once
-  // Interrupt was called.
-  bool SleepFor(int64_t AMicroseconds);
+  // Sleeps AMicroseconds, or until the descriptor AAlsoReadable (if not
+  // negative) has something to read; false at once, or as soon as it
+  // happens, once Interrupt was called.
+  bool SleepFor(int64_t AMicroseconds, int AAlsoReadable = -1);
   // Ends the current sleep and every later one. Any thread may call it.
   void Interrupt();
   bool IsInterrupted() const { return FInterrupted.load(std::memory_order_acquire); }
